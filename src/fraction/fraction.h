@@ -1,0 +1,77 @@
+// Exact rational numbers over signed 64-bit integers.
+//
+// Every value that leaves a constructor or an operation is normalised: positive
+// denominator, lowest terms, zero stored as 0/1. Sums and products of components
+// wrap in two's complement (computed through unsigned arithmetic, never UB); a zero
+// denominator throws CheckFailure("denominator == 0").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qs {
+
+struct Fraction {
+    std::int64_t numerator = 0;
+    std::int64_t denominator = 1;
+
+    constexpr Fraction() = default;
+    // Normalises; throws CheckFailure("denominator == 0") when d == 0.
+    Fraction(std::int64_t n, std::int64_t d);
+
+    // Builds from parts already known to be normalised (no check, no gcd).
+    static constexpr Fraction raw(std::int64_t n, std::int64_t d) {
+        Fraction f;
+        f.numerator = n;
+        f.denominator = d;
+        return f;
+    }
+
+    friend bool operator==(const Fraction&, const Fraction&) = default;
+};
+
+Fraction from_integer(std::int64_t n);
+Fraction from_float(double x);
+// Quotient "a/b", integer, or decimal float literal; nothing when unreadable.
+// "a/0" throws CheckFailure.
+std::optional<Fraction> parse(std::string_view text);
+double to_float(const Fraction& f);
+std::string to_text(const Fraction& f);
+std::int64_t floor(const Fraction& f);
+// Nearest fraction whose denominator is at most the bound. A bound below 1 admits no
+// denominator at all, so it is treated as 1 (the nearest integer).
+Fraction limit_denominator(const Fraction& f, std::int64_t max_denominator);
+
+Fraction operator+(const Fraction& a, const Fraction& b);
+Fraction operator-(const Fraction& a, const Fraction& b);
+Fraction operator*(const Fraction& a, const Fraction& b);
+Fraction operator/(const Fraction& a, const Fraction& b);
+Fraction operator-(const Fraction& a);
+
+// Exact three-way comparison without products: negative, zero or positive.
+int compare(const Fraction& a, const Fraction& b);
+inline bool operator<(const Fraction& a, const Fraction& b) { return compare(a, b) < 0; }
+inline bool operator>(const Fraction& a, const Fraction& b) { return compare(a, b) > 0; }
+inline bool operator<=(const Fraction& a, const Fraction& b) { return compare(a, b) <= 0; }
+inline bool operator>=(const Fraction& a, const Fraction& b) { return compare(a, b) >= 0; }
+
+struct FractionHash {
+    std::size_t operator()(const Fraction& f) const noexcept {
+        std::uint64_t h = static_cast<std::uint64_t>(f.numerator) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<std::uint64_t>(f.denominator) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
+        return static_cast<std::size_t>(h);
+    }
+};
+
+// Decimal float literal as the chart formats write it: optional sign, digits with an
+// optional point (at least one digit), optional exponent; or inf / infinity / nan in
+// any case. The whole text must match; nearest double.
+std::optional<double> parse_float_literal(std::string_view text);
+// Optional single sign, one or more ASCII digits, no overflow.
+std::optional<std::int64_t> parse_int64(std::string_view text);
+std::optional<std::int32_t> parse_int32(std::string_view text);
+
+}  // namespace qs
