@@ -11,6 +11,7 @@ mkdir -p "$out"
 # --- system packages (Debian), installed only when missing --------------------------
 need_apt=()
 dpkg -s libgtest-dev >/dev/null 2>&1 || need_apt+=(libgtest-dev)
+command -v clang++ >/dev/null 2>&1 || need_apt+=(clang)
 command -v cmake >/dev/null 2>&1 || need_apt+=(cmake)
 command -v ninja >/dev/null 2>&1 || need_apt+=(ninja-build)
 command -v g++ >/dev/null 2>&1 || need_apt+=(g++)
@@ -26,6 +27,19 @@ cmake -S . -B "$out/cpp" -G Ninja -DQS_BUILD_TESTS=ON -DQS_BUILD_MODULE=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out/cpp" -j2
 ctest --test-dir "$out/cpp" --output-on-failure
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then a short
+# run of every fuzz target. QS_QUICK=1 skips both (for a fast local loop).
+if [ "${QS_QUICK:-0}" != 1 ]; then
+  echo "== C++ tests with AddressSanitizer + UndefinedBehaviorSanitizer"
+  cmake -S . -B "$out/cpp-asan" -G Ninja -DQS_BUILD_TESTS=ON -DQS_BUILD_MODULE=OFF \
+    -DQS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$out/cpp-asan" -j2
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$out/cpp-asan" --output-on-failure
+  echo "== fuzzing (${QS_FUZZ_SECONDS:-30}s per target)"
+  QS_FUZZ_OUT="$out/fuzz" bash tools/fuzz.sh "${QS_FUZZ_SECONDS:-30}"
+fi
 
 # --- Python tests under every CPython >= 3.11 ----------------------------------------
 pythons=()
