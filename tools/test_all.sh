@@ -12,6 +12,7 @@ mkdir -p "$out"
 need_apt=()
 dpkg -s libgtest-dev >/dev/null 2>&1 || need_apt+=(libgtest-dev)
 command -v clang++ >/dev/null 2>&1 || need_apt+=(clang)
+dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need_apt+=(libclang-rt-14-dev)
 command -v cmake >/dev/null 2>&1 || need_apt+=(cmake)
 command -v ninja >/dev/null 2>&1 || need_apt+=(ninja-build)
 command -v g++ >/dev/null 2>&1 || need_apt+=(g++)
