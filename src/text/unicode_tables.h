@@ -1,0 +1,33 @@
+// Property and case tables generated into unicode_tables.cpp (internal to src/text).
+#pragma once
+
+#include <cstddef>
+
+namespace qs::text::tables {
+
+// Inclusive range of code points; tables are sorted and non-overlapping.
+struct CodeRange {
+    char32_t first;
+    char32_t last;
+};
+
+// Longest full lower-case mapping of one code point (U+0130 -> i + U+0307).
+constexpr std::size_t LOWER_MAX = 2;
+
+// Full lower-case form of one code point; unused slots of `to` are 0.
+struct LowerEntry {
+    char32_t from;
+    char32_t to[LOWER_MAX];
+};
+
+extern const CodeRange WHITE_SPACE[];
+extern const std::size_t WHITE_SPACE_SIZE;
+extern const CodeRange DIGIT[];
+extern const std::size_t DIGIT_SIZE;
+extern const CodeRange WORD[];
+extern const std::size_t WORD_SIZE;
+// Sorted by `from`; code points not listed are their own lower case.
+extern const LowerEntry LOWER[];
+extern const std::size_t LOWER_SIZE;
+
+}  // namespace qs::text::tables
