@@ -73,6 +73,10 @@ void set_meta_field(Meta& meta, std::string_view key, std::string_view value);
 Meta merge_meta(const Meta& preferred, const Meta& fallback);
 // bar from overlay; other fields from overlay when present and non-zero/non-empty.
 Event merge_event(const Event& base, const Event& overlay);
+// In-place forms: preferred = merge_meta(preferred, fallback) and
+// base = merge_event(base, overlay), without copying the fields that stay.
+void merge_meta_into(Meta& preferred, Meta&& fallback);
+void merge_event_into(Event& base, const Event& overlay);
 
 // Finishing steps (run by the readers and the rebase).
 void finish_notes(Score& score);

@@ -1,0 +1,176 @@
+// The finishing steps every reader and the rebase run on a freshly built chart.
+//
+// finish_notes links notes that share a bar, lane and width, and chains slide steps.
+// Both look-ups are indexed so that a chart of many notes at one bar, or many
+// interleaved slide channels, stays linear.
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "common/check.h"
+#include "score/score.h"
+
+namespace qs {
+namespace {
+
+constexpr std::int32_t FIELD_FIRST_LANE = 2;
+constexpr std::int32_t FIELD_LAST_LANE = 13;
+
+// Notes at one bar with the same lane and width: the only ones that can absorb
+// each other.
+struct PlaceKey {
+    Fraction bar;
+    std::int32_t lane;
+    std::int32_t width;
+    friend bool operator==(const PlaceKey&, const PlaceKey&) = default;
+};
+
+struct PlaceKeyHash {
+    std::size_t operator()(const PlaceKey& k) const noexcept {
+        std::uint64_t h = FractionHash{}(k.bar);
+        h ^= (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k.lane)) << 32 |
+              static_cast<std::uint32_t>(k.width)) * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
+// Chains (through `chain_next`) of the not yet consumed taps and directional notes
+// of one place, in index order. A chain is always consumed as a whole.
+struct PlaceChains {
+    NoteIndex tap_first = NO_INDEX;
+    NoteIndex tap_last = NO_INDEX;
+    NoteIndex dir_first = NO_INDEX;
+    NoteIndex dir_last = NO_INDEX;
+};
+
+void append_chain(NoteIndex& first, NoteIndex& last, std::vector<NoteIndex>& chain_next, NoteIndex j) {
+    if (first == NO_INDEX) first = j;
+    else chain_next[last] = j;
+    last = j;
+}
+
+template <class T>
+bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T&)) {
+    auto less = [bar_of](const T& a, const T& b) { return compare(bar_of(a), bar_of(b)) < 0; };
+    if (std::is_sorted(items.begin(), items.end(), less)) return false;
+    std::stable_sort(items.begin(), items.end(), less);
+    return true;
+}
+
+const Fraction& note_bar(const Note& n) { return bar(n); }
+const Fraction& event_bar(const Event& e) { return e.bar; }
+
+}  // namespace
+
+void finish_notes(Score& score) {
+    std::vector<Note>& notes = score.notes;
+    if (notes.size() >= static_cast<std::size_t>(NO_INDEX)) fail_check("too many notes");
+    stable_sort_by_bar(notes, &note_bar);
+    const auto n = static_cast<NoteIndex>(notes.size());
+
+    std::vector<char> consumed(n, 0);
+    std::vector<NoteIndex> chain_next(n, NO_INDEX);
+    std::vector<std::uint32_t> place_of(n, 0);
+    std::vector<PlaceChains> places;
+    std::unordered_map<PlaceKey, std::uint32_t, PlaceKeyHash> place_index;
+    place_index.reserve(n);
+
+    // Out-of-field notes become text events; the others are filed by place.
+    for (NoteIndex j = 0; j < n; ++j) {
+        const NoteCommon& c = common(notes[j]);
+        if (c.lane < FIELD_FIRST_LANE || c.lane > FIELD_LAST_LANE) {
+            consumed[j] = 1;
+            Event e;
+            e.bar = c.bar;
+            e.text = c.lane == 0 ? "SKILL" : c.note_type == 1 ? "FEVER CHANCE!" : "SUPER FEVER!!";
+            score.events.push_back(std::move(e));
+            continue;
+        }
+        auto [it, inserted] = place_index.try_emplace(PlaceKey{c.bar, c.lane, c.width},
+                                                      static_cast<std::uint32_t>(places.size()));
+        if (inserted) places.emplace_back();
+        place_of[j] = it->second;
+        PlaceChains& p = places[it->second];
+        if (std::holds_alternative<TapNote>(notes[j])) append_chain(p.tap_first, p.tap_last, chain_next, j);
+        else if (std::holds_alternative<DirectionalNote>(notes[j]))
+            append_chain(p.dir_first, p.dir_last, chain_next, j);
+    }
+    place_index = {};
+
+    // Consumes the whole tap chain of a place; returns the last tap, or NO_INDEX.
+    auto take_taps = [&](PlaceChains& p) {
+        NoteIndex last = NO_INDEX;
+        for (NoteIndex t = p.tap_first; t != NO_INDEX; t = chain_next[t]) {
+            consumed[t] = 1;
+            last = t;
+        }
+        p.tap_first = p.tap_last = NO_INDEX;
+        return last;
+    };
+
+    // Flicks over taps.
+    for (NoteIndex k = 0; k < n; ++k) {
+        if (consumed[k]) continue;
+        auto* d = std::get_if<DirectionalNote>(&notes[k]);
+        if (!d) continue;
+        NoteIndex t = take_taps(places[place_of[k]]);
+        if (t != NO_INDEX) d->tap = t;
+    }
+
+    // The next step of each in-field slide step: the following in-field step of the
+    // same channel and kind. Slide steps are only ever consumed for being out of
+    // field, so this can be found up front.
+    std::vector<NoteIndex> next_step(n, NO_INDEX);
+    {
+        std::unordered_map<std::uint64_t, NoteIndex> later;
+        for (NoteIndex j = n; j-- > 0;) {
+            if (consumed[j]) continue;
+            auto* s = std::get_if<SlideStep>(&notes[j]);
+            if (!s) continue;
+            std::uint64_t cls = static_cast<std::uint64_t>(static_cast<std::uint32_t>(s->channel)) << 1 |
+                                (s->is_guide ? 1u : 0u);
+            auto [it, inserted] = later.try_emplace(cls, j);
+            if (!inserted) {
+                next_step[j] = it->second;
+                it->second = j;
+            }
+        }
+    }
+
+    // Slides.
+    for (NoteIndex l = 0; l < n; ++l) {
+        if (consumed[l]) continue;
+        auto* s = std::get_if<SlideStep>(&notes[l]);
+        if (!s) continue;
+        if (s->head == NO_INDEX) s->head = l;
+        PlaceChains& p = places[place_of[l]];
+        NoteIndex t = take_taps(p);
+        if (t != NO_INDEX) s->tap = t;
+        for (NoteIndex d = p.dir_first; d != NO_INDEX; d = chain_next[d]) {
+            consumed[d] = 1;
+            s->directional = d;
+            NoteIndex dt = std::get<DirectionalNote>(notes[d]).tap;
+            if (dt != NO_INDEX) s->tap = dt;
+        }
+        p.dir_first = p.dir_last = NO_INDEX;
+        if (s->note_type != 2 && next_step[l] != NO_INDEX) {
+            s->next = next_step[l];
+            std::get<SlideStep>(notes[next_step[l]]).head = s->head;
+        }
+    }
+
+    score.active_notes.clear();
+    for (NoteIndex j = 0; j < n; ++j)
+        if (!consumed[j]) score.active_notes.push_back(j);
+}
+
+void finish_events(Score& score) {
+    std::vector<Event>& events = score.events;
+    stable_sort_by_bar(events, &event_bar);
+    events.erase(std::unique(events.begin(), events.end()), events.end());
+    score.timing_table.reset();
+    score.exact_time_cache.clear();
+    score.float_time_cache.clear();
+}
+
+}  // namespace qs
