@@ -3,7 +3,9 @@
 // Every value that leaves a constructor or an operation is normalised: positive
 // denominator, lowest terms, zero stored as 0/1. Sums and products of components
 // wrap in two's complement (computed through unsigned arithmetic, never UB); a zero
-// denominator throws CheckFailure("denominator == 0").
+// denominator throws CheckFailure("denominator == 0"). A denominator of -2^63 with an
+// odd numerator has no form with a positive 64-bit denominator and throws
+// CheckFailure("denominator out of range").
 #pragma once
 
 #include <cstddef>
@@ -41,8 +43,10 @@ std::optional<Fraction> parse(std::string_view text);
 double to_float(const Fraction& f);
 std::string to_text(const Fraction& f);
 std::int64_t floor(const Fraction& f);
-// Nearest fraction whose denominator is at most the bound. A bound below 1 admits no
-// denominator at all, so it is treated as 1 (the nearest integer).
+// Nearest fraction whose denominator is at most the bound (candidates are compared in
+// floating point; a tie goes to the convergent). A bound below 1 admits no
+// denominator at all, so it is treated as 1 (the nearest integer). Negative values
+// give the negation of the result for their magnitude.
 Fraction limit_denominator(const Fraction& f, std::int64_t max_denominator);
 
 Fraction operator+(const Fraction& a, const Fraction& b);

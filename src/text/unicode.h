@@ -18,7 +18,9 @@ bool is_white_space(char32_t c);
 bool is_digit(char32_t c);
 bool is_word(char32_t c);
 
-// Decodes the scalar value starting at text[pos] and advances pos past it.
+// Decodes the scalar value starting at text[pos] and advances pos past it. Should the
+// bytes be malformed anyway, one byte is consumed and U+FFFD returned; at or past the
+// end, 0 is returned and pos is left alone.
 char32_t decode(std::string_view text, std::size_t& pos);
 // Number of scalar values in the text.
 std::size_t count_chars(std::string_view text);
