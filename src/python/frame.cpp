@@ -1,0 +1,561 @@
+#include "python/frame.h"
+
+#include <charconv>
+#include <cstring>
+#include <exception>
+
+#include "python/classes.h"
+
+namespace qs::py {
+
+// ---------------------------------------------------------------------------
+// Access state.
+
+bool SharedAccess::take(PyObject* o) {
+    AccessWord& w = access_of(o);
+    Py_ssize_t seen = w.load(std::memory_order_acquire);
+    for (;;) {
+        if (seen < 0) {
+            PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+            return false;
+        }
+        if (w.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire, std::memory_order_acquire)) {
+            word_ = &w;
+            return true;
+        }
+    }
+}
+
+bool ExclusiveAccess::take(PyObject* o) {
+    AccessWord& w = access_of(o);
+    Py_ssize_t expected = 0;
+    if (!w.compare_exchange_strong(expected, -1, std::memory_order_acquire, std::memory_order_relaxed)) {
+        PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+        return false;
+    }
+    word_ = &w;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Type objects, made once; a racing second creation is dropped.
+
+namespace {
+
+std::atomic<PyObject*> g_types[CLASS_COUNT];
+std::atomic<PyObject*> g_internal_error{nullptr};
+
+const char* const CLASS_NAMES[CLASS_COUNT] = {"Fraction", "Meta", "Event", "Score",
+                                              "Lyric", "Rebase", "Drawing"};
+
+PyType_Spec* spec_of(Cls cls) {
+    switch (cls) {
+        case Cls::Fraction: return fraction_spec();
+        case Cls::Meta: return meta_spec();
+        case Cls::Event: return event_spec();
+        case Cls::Score: return score_spec();
+        case Cls::Lyric: return lyric_spec();
+        case Cls::Rebase: return rebase_spec();
+        case Cls::Drawing: return drawing_spec();
+    }
+    return nullptr;
+}
+
+// Keeps the first object stored in `slot`; the loser of a race is released.
+PyObject* publish_once(std::atomic<PyObject*>& slot, PyObject* made) {
+    PyObject* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) return made;
+    Py_DECREF(made);
+    return expected;
+}
+
+}  // namespace
+
+const char* class_name(Cls cls) { return CLASS_NAMES[static_cast<int>(cls)]; }
+
+PyTypeObject* class_type(Cls cls) {
+    std::atomic<PyObject*>& slot = g_types[static_cast<int>(cls)];
+    PyObject* tp = slot.load(std::memory_order_acquire);
+    if (tp) return reinterpret_cast<PyTypeObject*>(tp);
+    PyObject* made = PyType_FromSpec(spec_of(cls));
+    if (!made) return nullptr;
+    return reinterpret_cast<PyTypeObject*>(publish_once(slot, made));
+}
+
+PyObject* internal_error_type() {
+    PyObject* tp = g_internal_error.load(std::memory_order_acquire);
+    if (tp) return tp;
+    PyObject* made = PyErr_NewExceptionWithDoc(
+        "quorvel_scores_rs.InternalError",
+        "A failed internal check; the call was abandoned and left no partial result.",
+        PyExc_BaseException, nullptr);
+    if (!made) return nullptr;
+    return publish_once(g_internal_error, made);
+}
+
+void set_internal_error(const char* message) {
+    PyObject* tp = internal_error_type();
+    if (!tp) return;  // the creation failure stays set
+    PyErr_SetString(tp, message);
+}
+
+void set_error(PyObject* type, std::string_view message) {
+    PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
+    if (!text) return;
+    PyErr_SetObject(type, text);
+    Py_DECREF(text);
+}
+
+void set_error_from_current_exception() noexcept {
+    try {
+        throw;
+    } catch (const CheckFailure& e) {
+        set_internal_error(e.what());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        set_internal_error(e.what());
+    } catch (...) {
+        set_internal_error("unexpected internal failure");
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Binding.
+
+namespace {
+
+void append_quoted_list(std::string& msg, const std::vector<const char*>& names) {
+    const std::size_t n = names.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0) {
+            if (n > 2) msg += ',';
+            msg += (i == n - 1) ? " and " : " ";
+        }
+        msg += '\'';
+        msg += names[i];
+        msg += '\'';
+    }
+}
+
+void type_error(const std::string& msg) { set_error(PyExc_TypeError, msg); }
+
+}  // namespace
+
+bool bind_args(const char* func, const char* const* names, std::size_t count, std::size_t required,
+               PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject** out) {
+    const std::size_t nargs = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
+    for (std::size_t i = 0; i < count; ++i) out[i] = nullptr;
+    if (nargs > count) {
+        std::string msg = func;
+        const char* verb = nargs == 1 ? "was" : "were";
+        if (required != count) {
+            msg += " takes from " + std::to_string(required) + " to " + std::to_string(count);
+        } else {
+            msg += " takes " + std::to_string(count);
+        }
+        msg += " positional arguments but " + std::to_string(nargs) + " " + verb + " given";
+        type_error(msg);
+        return false;
+    }
+    for (std::size_t i = 0; i < nargs; ++i) out[i] = args[i];
+    if (kwnames) {
+        const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
+        for (Py_ssize_t k = 0; k < nkw; ++k) {
+            PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+            Py_ssize_t len = 0;
+            const char* s = PyUnicode_AsUTF8AndSize(key, &len);
+            if (!s) return false;
+            const std::string_view name(s, static_cast<std::size_t>(len));
+            std::size_t found = count;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (name == names[i]) {
+                    found = i;
+                    break;
+                }
+            }
+            if (found == count) {
+                type_error(std::string(func) + " got an unexpected keyword argument '" + std::string(name) + "'");
+                return false;
+            }
+            if (out[found]) {
+                type_error(std::string(func) + " got multiple values for argument '" + std::string(name) + "'");
+                return false;
+            }
+            out[found] = args[nargs + static_cast<std::size_t>(k)];
+        }
+    }
+    std::vector<const char*> missing;
+    for (std::size_t i = 0; i < required; ++i) {
+        if (!out[i]) missing.push_back(names[i]);
+    }
+    if (!missing.empty()) {
+        std::string msg = func;
+        msg += " missing " + std::to_string(missing.size()) + " required positional ";
+        msg += missing.size() == 1 ? "argument: " : "arguments: ";
+        append_quoted_list(msg, missing);
+        type_error(msg);
+        return false;
+    }
+    return true;
+}
+
+bool bind_tuple(const char* func, const char* const* names, std::size_t count, std::size_t required,
+                PyObject* args, PyObject* kwargs, PyObject** out, std::vector<Ref>& keep) {
+    const Py_ssize_t npos = args ? PyTuple_GET_SIZE(args) : 0;
+    const Py_ssize_t nkw = (kwargs && PyDict_Check(kwargs)) ? PyDict_GET_SIZE(kwargs) : 0;
+    std::vector<PyObject*> flat;
+    flat.reserve(static_cast<std::size_t>(npos + nkw));
+    keep.reserve(keep.size() + static_cast<std::size_t>(npos + nkw));
+    for (Py_ssize_t i = 0; i < npos; ++i) {
+        keep.push_back(Ref::borrow(PyTuple_GET_ITEM(args, i)));
+        flat.push_back(keep.back().get());
+    }
+    Ref kwnames;
+    if (nkw > 0) {
+        kwnames = Ref(PyTuple_New(nkw));
+        if (!kwnames) return false;
+        Py_ssize_t pos = 0;
+        Py_ssize_t k = 0;
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        // The dict is the call's own fresh keyword dict; nothing else sees it.
+        while (k < nkw && PyDict_Next(kwargs, &pos, &key, &value)) {
+            Py_INCREF(key);
+            PyTuple_SET_ITEM(kwnames.get(), k, key);
+            keep.push_back(Ref::borrow(value));
+            flat.push_back(value);
+            ++k;
+        }
+        if (k != nkw) {
+            PyErr_SetString(PyExc_RuntimeError, "keyword arguments changed during the call");
+            return false;
+        }
+    }
+    return bind_args(func, names, count, required, flat.data(), npos, kwnames.get(), out);
+}
+
+// ---------------------------------------------------------------------------
+// Conversions.
+
+void set_not_instance(PyObject* value, const char* expected) {
+    if (value == Py_None) {
+        type_error(std::string("'None' is not an instance of '") + expected + "'");
+        return;
+    }
+    Ref qualname(PyType_GetQualName(Py_TYPE(value)));
+    if (!qualname) return;
+    Py_ssize_t len = 0;
+    const char* s = PyUnicode_AsUTF8AndSize(qualname.get(), &len);
+    if (!s) return;
+    std::string msg = "'";
+    msg.append(s, static_cast<std::size_t>(len));
+    msg += "' object is not an instance of '";
+    msg += expected;
+    msg += "'";
+    type_error(msg);
+}
+
+std::optional<Text> arg_text(PyObject* value) {
+    if (!PyUnicode_Check(value)) {
+        set_not_instance(value, "str");
+        return std::nullopt;
+    }
+    Py_ssize_t len = 0;
+    const char* s = PyUnicode_AsUTF8AndSize(value, &len);
+    if (!s) return std::nullopt;
+    return Text::view_of(Ref::borrow(value), std::string_view(s, static_cast<std::size_t>(len)));
+}
+
+namespace {
+
+// getattr that reports absence as an empty reference without an exception.
+bool optional_attr(PyObject* value, const char* name, Ref& out) {
+#if PY_VERSION_HEX >= 0x030D0000
+    PyObject* result = nullptr;
+    int rc = PyObject_GetOptionalAttrString(value, name, &result);
+    out = Ref(result);
+    return rc >= 0;
+#else
+    PyObject* result = PyObject_GetAttrString(value, name);
+    if (!result) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+        PyErr_Clear();
+    }
+    out = Ref(result);
+    return true;
+#endif
+}
+
+// Iterates a sequence (not a str), converting each item; stops at the first failure.
+template <class T, class F>
+std::optional<std::vector<T>> extract_sequence(PyObject* value, F&& item) {
+    if (PyUnicode_Check(value)) {
+        type_error("Can't extract `str` to `Vec`");
+        return std::nullopt;
+    }
+    if (!PySequence_Check(value)) {
+        set_not_instance(value, "Sequence");
+        return std::nullopt;
+    }
+    std::vector<T> out;
+    Py_ssize_t hint = PySequence_Size(value);
+    if (hint < 0) {
+        PyErr_Clear();
+    } else {
+        out.reserve(static_cast<std::size_t>(hint));
+    }
+    Ref iter(PyObject_GetIter(value));
+    if (!iter) return std::nullopt;
+    for (;;) {
+        Ref next(PyIter_Next(iter.get()));
+        if (!next) {
+            if (PyErr_Occurred()) return std::nullopt;
+            break;
+        }
+        std::optional<T> converted = item(next.get());
+        if (!converted) return std::nullopt;
+        out.push_back(std::move(*converted));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> arg_text_list(PyObject* value) {
+    return extract_sequence<std::string>(value, [](PyObject* item) -> std::optional<std::string> {
+        std::optional<Text> t = arg_text(item);
+        if (!t) return std::nullopt;
+        return t->str();
+    });
+}
+
+std::optional<std::vector<double>> arg_float_list(PyObject* value) {
+    return extract_sequence<double>(value, [](PyObject* item) { return arg_float(item); });
+}
+
+std::optional<Text> arg_text_or_file(PyObject* value) {
+    if (PyUnicode_Check(value)) return arg_text(value);
+    Ref read;
+    if (!optional_attr(value, "read", read)) return std::nullopt;
+    if (read) {
+        Ref result(PyObject_CallNoArgs(read.get()));
+        if (!result) return std::nullopt;
+        std::optional<Text> t = arg_text(result.get());
+        return t;
+    }
+    Ref readlines;
+    if (!optional_attr(value, "readlines", readlines)) return std::nullopt;
+    if (readlines) {
+        Ref result(PyObject_CallNoArgs(readlines.get()));
+        if (!result) return std::nullopt;
+        std::optional<std::vector<std::string>> lines = arg_text_list(result.get());
+        if (!lines) return std::nullopt;
+        std::size_t total = 0;
+        for (const std::string& l : *lines) total += l.size();
+        std::string joined;
+        joined.reserve(total);
+        for (const std::string& l : *lines) joined += l;
+        return Text::owning(std::move(joined));
+    }
+    type_error("expected a string or a file-like object");
+    return std::nullopt;
+}
+
+std::optional<Text> json_dumps(PyObject* value) {
+    Ref json(PyImport_ImportModule("json"));
+    if (!json) return std::nullopt;
+    Ref dumps(PyObject_GetAttrString(json.get(), "dumps"));
+    if (!dumps) return std::nullopt;
+    Ref result(PyObject_CallOneArg(dumps.get(), value));
+    if (!result) return std::nullopt;
+    return arg_text(result.get());
+}
+
+std::optional<Text> arg_json_text(PyObject* value) {
+    if (PyDict_Check(value)) return json_dumps(value);
+    return arg_text_or_file(value);
+}
+
+std::optional<Fraction> arg_fraction(PyObject* value) {
+    PyTypeObject* fraction_tp = class_type(Cls::Fraction);
+    if (!fraction_tp) return std::nullopt;
+    if (Py_TYPE(value) == fraction_tp) {
+        SharedAccess access;
+        if (!access.take(value)) return std::nullopt;
+        return value_of<Fraction>(value);
+    }
+    {
+        long long n = PyLong_AsLongLong(value);
+        if (!(n == -1 && PyErr_Occurred())) return from_integer(n);
+        PyErr_Clear();
+    }
+    {
+        double x = PyFloat_CheckExact(value) ? PyFloat_AS_DOUBLE(value) : PyFloat_AsDouble(value);
+        if (!(x == -1.0 && PyErr_Occurred())) return from_float(x);
+        PyErr_Clear();
+    }
+    if (PyUnicode_Check(value)) {
+        Py_ssize_t len = 0;
+        const char* s = PyUnicode_AsUTF8AndSize(value, &len);
+        if (s) {
+            std::optional<Fraction> parsed = parse(std::string_view(s, static_cast<std::size_t>(len)));
+            if (parsed) return parsed;
+        } else {
+            PyErr_Clear();
+        }
+    }
+    type_error("expected a Fraction-compatible value");
+    return std::nullopt;
+}
+
+std::optional<double> arg_float(PyObject* value) {
+    if (PyFloat_CheckExact(value)) return PyFloat_AS_DOUBLE(value);
+    double x = PyFloat_AsDouble(value);
+    if (x == -1.0 && PyErr_Occurred()) return std::nullopt;
+    return x;
+}
+
+std::optional<std::int64_t> arg_int64(PyObject* value) {
+    long long n = PyLong_AsLongLong(value);
+    if (n == -1 && PyErr_Occurred()) return std::nullopt;
+    return static_cast<std::int64_t>(n);
+}
+
+namespace {
+void out_of_range() {
+    PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+}
+}  // namespace
+
+std::optional<std::int32_t> arg_int32(PyObject* value) {
+    std::optional<std::int64_t> n = arg_int64(value);
+    if (!n) return std::nullopt;
+    if (*n < INT32_MIN || *n > INT32_MAX) {
+        out_of_range();
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*n);
+}
+
+std::optional<std::uint8_t> arg_uint8(PyObject* value) {
+    std::optional<std::int64_t> n = arg_int64(value);
+    if (!n) return std::nullopt;
+    if (*n < 0 || *n > 255) {
+        out_of_range();
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(*n);
+}
+
+std::optional<bool> arg_flag(PyObject* value) {
+    if (value == Py_True) return true;
+    if (value == Py_False) return false;
+    if (value != Py_None) {
+        // numpy's boolean scalars: matched by type and module name, read by truth value.
+        PyTypeObject* tp = Py_TYPE(value);
+        const char* tp_name = tp->tp_name;
+        const char* dot = std::strrchr(tp_name, '.');
+        const char* short_name = dot ? dot + 1 : tp_name;
+        if (std::strcmp(short_name, "bool_") == 0 || std::strcmp(short_name, "bool") == 0) {
+            Ref module(PyObject_GetAttrString(reinterpret_cast<PyObject*>(tp), "__module__"));
+            if (!module) {
+                PyErr_Clear();
+            } else if (PyUnicode_Check(module.get()) &&
+                       PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0) {
+                int truth = PyObject_IsTrue(value);
+                if (truth < 0) return std::nullopt;
+                return truth != 0;
+            }
+        }
+    }
+    set_not_instance(value, "bool");
+    return std::nullopt;
+}
+
+PyObject* arg_dict(PyObject* value) {
+    if (PyDict_Check(value)) return value;
+    set_not_instance(value, "dict");
+    return nullptr;
+}
+
+namespace {
+template <class Access>
+PyObject* instance_with(PyObject* value, Cls cls, Access& access) {
+    PyTypeObject* tp = class_type(cls);
+    if (!tp) return nullptr;
+    if (Py_TYPE(value) != tp) {
+        set_not_instance(value, class_name(cls));
+        return nullptr;
+    }
+    if (!access.take(value)) return nullptr;
+    return value;
+}
+}  // namespace
+
+PyObject* arg_instance(PyObject* value, Cls cls, SharedAccess& access) {
+    return instance_with(value, cls, access);
+}
+
+PyObject* arg_instance(PyObject* value, Cls cls, ExclusiveAccess& access) {
+    return instance_with(value, cls, access);
+}
+
+// ---------------------------------------------------------------------------
+// Notes.
+
+PyObject* noted(const char* name) {
+    if (!PyErr_Occurred()) return nullptr;
+    std::string text = "while processing '";
+    text += name;
+    text += "'";
+#if PY_VERSION_HEX >= 0x030C0000
+    PyObject* exc = PyErr_GetRaisedException();
+    if (exc) {
+        Ref note(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        Ref r(note ? PyObject_CallMethod(exc, "add_note", "O", note.get()) : nullptr);
+        if (!r) PyErr_Clear();
+    }
+    PyErr_SetRaisedException(exc);
+#else
+    PyObject* type = nullptr;
+    PyObject* val = nullptr;
+    PyObject* tb = nullptr;
+    PyErr_Fetch(&type, &val, &tb);
+    PyErr_NormalizeException(&type, &val, &tb);
+    if (val) {
+        if (tb) PyException_SetTraceback(val, tb);
+        Ref note(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        Ref r(note ? PyObject_CallMethod(val, "add_note", "O", note.get()) : nullptr);
+        if (!r) PyErr_Clear();
+    }
+    PyErr_Restore(type, val, tb);
+#endif
+    return nullptr;
+}
+
+int noted_int(const char* name) {
+    noted(name);
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// Results.
+
+PyObject* to_str(std::string_view text) {
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+}
+
+PyObject* to_str_or_none(const std::optional<std::string>& text) {
+    if (!text) return none();
+    return to_str(*text);
+}
+
+PyObject* to_float_or_none(const std::optional<double>& value) {
+    if (!value) return none();
+    return PyFloat_FromDouble(*value);
+}
+
+PyObject* none() { Py_RETURN_NONE; }
+
+}  // namespace qs::py
