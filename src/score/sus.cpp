@@ -9,7 +9,6 @@
 #include <array>
 #include <vector>
 
-#include "common/check.h"
 #include "text/unicode.h"
 
 namespace qs {
