@@ -1,6 +1,7 @@
 #include "drawing/body.h"
 
 #include <algorithm>
+#include <limits>
 #include <variant>
 
 #include "drawing/text_forms.h"
@@ -57,6 +58,31 @@ std::int64_t ceiling(const Fraction& f) {
 
 }  // namespace
 
+std::size_t RenderedColumn::size() const {
+    return layers.main.size() + layers.slides.size() + layers.taps.size() + layers.decorations.size() +
+           layers.flicks.size() + layers.ticks.size() + layers.speeds.size();
+}
+
+void RenderedColumn::append_to(std::string& out) const {
+    for (const TextBuffer* b : {&layers.main, &layers.slides, &layers.taps, &layers.decorations}) {
+        out.append(b->data(), b->size());
+    }
+    // Later arrows lie under earlier ones.
+    for (std::size_t i = layers.flick_ends.size(); i-- > 0;) {
+        const std::size_t from = i > 0 ? layers.flick_ends[i - 1] : 0;
+        out.append(layers.flicks.data() + from, layers.flick_ends[i] - from);
+    }
+    out.append(layers.ticks.data(), layers.ticks.size());
+    out.append(layers.speeds.data(), layers.speeds.size());
+}
+
+std::string RenderedColumn::text() const {
+    std::string out;
+    out.reserve(size());
+    append_to(out);
+    return out;
+}
+
 bool slide_reaches(const std::vector<Note>& notes, NoteIndex head, std::int64_t start, std::int64_t end) {
     const Fraction lo = from_integer(start - 1);
     const Fraction hi = from_integer(end + 1);
@@ -89,6 +115,7 @@ ChartIndex build_chart_index(const Score& score, const Lyric* lyric) {
     const std::vector<NoteIndex>& active = score.active_notes;
     const std::size_t n = active.size();
     index.ticks.assign(n, TickKind::none);
+    index.note_times.assign(notes.size(), std::numeric_limits<double>::quiet_NaN());
     index.slide_of.assign(n, NONE);
     std::vector<std::uint32_t> slide_of_head(notes.size(), NONE);
 
@@ -232,9 +259,10 @@ void draw_tick(ColumnContext& c, const ChartIndex& index, std::uint32_t pos, dou
     const DrawingOptions& o = c.options;
     const std::vector<Note>& notes = c.score.notes;
     const std::vector<NoteIndex>& active = c.score.active_notes;
-    const Fraction& p = bar(notes[active[pos]]);
-    const double y = c.y(p);
-    std::string& out = c.layers.ticks;
+    const Note& v = notes[active[pos]];
+    const Fraction& p = bar(v);
+    const double y = c.y(v);
+    TextBuffer& out = c.layers.ticks;
     if (kind == TickKind::plain) {
         put(out, "<line x1=\"", Rounded{static_cast<double>(o.margin_x) - o.tick_length}, "\" y1=\"",
             Rounded{y}, "\" x2=\"", Rounded{xl}, "\" y2=\"", Rounded{y}, "\" class=\"tick-line\"/>");
@@ -295,6 +323,7 @@ RenderedColumn render_column(const DrawingOptions& options, Score& score, const 
                              std::int64_t start, std::int64_t end, ChartIndex& index) {
     const DrawingOptions& o = options;
     ColumnContext c(o, score, start, end);
+    if (index.note_times.size() == score.notes.size()) c.note_times = &index.note_times;
     ColumnLayers& layers = c.layers;
     layers.main.reserve(16 * 1024);
 
@@ -314,7 +343,7 @@ RenderedColumn render_column(const DrawingOptions& options, Score& score, const 
         draw_note(c, score.active_notes[pos]);
     }
 
-    std::string& main = layers.main;
+    TextBuffer& main = layers.main;
     // 2. Background and lane area.
     put(main, "<rect x=\"0\" y=\"0\" width=\"", Rounded{cw}, "\" height=\"", Rounded{ch},
         "\" class=\"background\"/><rect x=\"", Int{o.margin_x}, "\" y=\"0\" width=\"", Rounded{lanes_width},
@@ -457,17 +486,7 @@ RenderedColumn render_column(const DrawingOptions& options, Score& score, const 
     }
 
     RenderedColumn out;
-    std::size_t total = layers.main.size() + layers.slides.size() + layers.taps.size() +
-                        layers.decorations.size() + layers.ticks.size() + layers.speeds.size();
-    for (const std::string& f : layers.flicks) total += f.size();
-    out.text.reserve(total);
-    out.text.append(layers.main);
-    out.text.append(layers.slides);
-    out.text.append(layers.taps);
-    out.text.append(layers.decorations);
-    for (auto it = layers.flicks.rbegin(); it != layers.flicks.rend(); ++it) out.text.append(*it);
-    out.text.append(layers.ticks);
-    out.text.append(layers.speeds);
+    out.layers = std::move(layers);
     out.width = cw;
     out.height = ch;
     return out;

@@ -33,6 +33,7 @@ struct ChartIndex {
     std::vector<std::uint32_t> slides_by_lo;
     bool events_sorted = true;
     std::vector<std::uint32_t> words_by_bar;   // lyric word indices, stable by bar
+    std::vector<double> note_times;            // seconds by note index, NaN until asked
 
     // Sweep over columns taken in order: slides that may reach the current column.
     std::size_t sweep_next = 0;
@@ -44,9 +45,14 @@ struct ChartIndex {
 ChartIndex build_chart_index(const Score& score, const Lyric* lyric);
 
 struct RenderedColumn {
-    std::string text;
+    ColumnLayers layers;
     double width = 0.0;
     double height = 0.0;
+
+    std::size_t size() const;
+    // The column's text: its layers stacked bottom to top.
+    void append_to(std::string& out) const;
+    std::string text() const;
 };
 
 // Bars start..end (start < end). Columns are cheapest when taken in increasing order.

@@ -40,7 +40,7 @@ double bezier(double a, double b, double c, double d, double t) {
 }
 
 // Two-digit size index as the image names carry it ("03", "06"; "-1" stays).
-void put_size_index(std::string& out, std::int32_t f) {
+void put_size_index(TextBuffer& out, std::int32_t f) {
     if (f >= 0 && f < 10) out.push_back('0');
     append_int(out, f);
 }
@@ -57,6 +57,13 @@ ColumnContext::ColumnContext(const DrawingOptions& o, Score& s, std::int64_t a, 
 
 double ColumnContext::y(const Fraction& p) {
     return options.time_height * (end_time - float_time(score, p)) + options.margin_y;
+}
+
+double ColumnContext::y(const Note& n) {
+    if (note_times == nullptr) return y(bar(n));
+    double& t = (*note_times)[static_cast<std::size_t>(&n - score.notes.data())];
+    if (std::isnan(t)) t = float_time(score, bar(n));
+    return options.time_height * (end_time - t) + options.margin_y;
 }
 
 bool is_critical(const std::vector<Note>& notes, const Note& n) {
@@ -122,9 +129,9 @@ void draw_tap_glyph(ColumnContext& c, const Note& n) {
     const double mx = o.margin_x;
     const std::int32_t l = lane(n);
     const std::int32_t w = width(n);
-    const double yc = c.y(bar(n));
+    const double yc = c.y(n);
     const bool critical = is_critical(notes, n);
-    std::string& out = c.layers.taps;
+    TextBuffer& out = c.layers.taps;
 
     int k;
     if (trace) {
@@ -177,10 +184,9 @@ void draw_flick_arrow(ColumnContext& c, const Note& n) {
     const double centre = (l - 2.0 + w / 2.0) * o.lane_width + o.margin_x;
     const double quarter = o.note_size / 4.0;
     const double shift = d == 3 ? -quarter : d == 4 ? quarter : 0.0;
-    const double yc = c.y(bar(n));
+    const double yc = c.y(n);
 
-    std::string t;
-    t.reserve(192);
+    TextBuffer& t = c.layers.flicks;
     put(t, "<image href=\"", o.note_host, "/notes_flick_arrow", is_critical(notes, n) ? "_crtcl" : "", '_');
     put_size_index(t, f);
     put(t, d == 3 || d == 4 ? "_diagonal" : "", '.', o.note_asset_extension, "\" x=\"",
@@ -189,8 +195,8 @@ void draw_flick_arrow(ColumnContext& c, const Note& n) {
     if (d == 4) {
         put(t, " transform-origin=\"", Rounded{centre + shift}, " 0\" transform=\"scale(-1, 1)\"");
     }
-    t.append("/>");
-    c.layers.flicks.push_back(std::move(t));
+    put(t, "/>");
+    c.layers.flick_ends.push_back(t.size());
 }
 
 void draw_slide(ColumnContext& c, NoteIndex first) {
@@ -211,6 +217,7 @@ void draw_slide(ColumnContext& c, NoteIndex first) {
     // chart from looping.
     std::size_t budget = notes.size() + 1;
     const SlideStep* s = s0;
+    const Note* s_note = &notes[first];
     while (budget > 0) {
         const Note* reached = linked(notes, s->next);
         if (reached == nullptr) break;
@@ -229,8 +236,8 @@ void draw_slide(ColumnContext& c, NoteIndex first) {
         }
 
         Segment seg;
-        seg.e = c.y(s->bar);
-        seg.f = c.y(bar(*reached));
+        seg.e = c.y(*s_note);
+        seg.f = c.y(*reached);
         const double m = (seg.e + seg.f) / 2.0;
         seg.c1 = seg.e;
         seg.c2 = seg.f;
@@ -246,7 +253,7 @@ void draw_slide(ColumnContext& c, NoteIndex first) {
         segments.push_back(seg);
 
         for (const Note* marker : markers) {
-            const double yb = c.y(bar(*marker));
+            const double yb = c.y(*marker);
             double lo = 0.0;
             double hi = 1.0;
             double t = 0.5;
@@ -274,12 +281,13 @@ void draw_slide(ColumnContext& c, NoteIndex first) {
         const auto* rs = std::get_if<SlideStep>(reached);
         if (rs == nullptr || rs->note_type == 2 || linked(notes, rs->next) == nullptr) break;
         s = rs;
+        s_note = reached;
     }
 
     // A start with nothing after it has no body to draw.
     if (segments.empty()) return;
 
-    std::string& out = c.layers.slides;
+    TextBuffer& out = c.layers.slides;
     put(out, "<path d=\"M", Rounded{segments.front().xl0}, ',', Rounded{segments.front().e});
     for (const Segment& seg : segments) {
         put(out, 'C', Rounded{seg.xl0}, ',', Rounded{seg.c1}, ',', Rounded{seg.xl1}, ',', Rounded{seg.c2},

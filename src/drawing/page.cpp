@@ -157,7 +157,7 @@ std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric
         const RenderedColumn& c = rendered.back();
         width_sum += c.width;
         height_max = rendered.size() == 1 || c.height > height_max ? c.height : height_max;
-        column_bytes += c.text.size() + 96;
+        column_bytes += c.size() + 96;
     }
 
     const double mx = o.margin_x;
@@ -167,7 +167,8 @@ std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric
     const std::int64_t page_height = round_even(height_max + 4.0 * my + meta_height);
 
     std::string out;
-    out.reserve(64 * 1024 + column_bytes + o.style_sheet.size());
+    const std::size_t symbol_bytes = 7 * (400 + 1100 * static_cast<std::size_t>(o.lane_count > 0 ? o.lane_count : 0));
+    out.reserve(64 * 1024 + column_bytes + o.style_sheet.size() + symbol_bytes);
     put(out, "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"",
         Int{page_width}, "\" height=\"", Int{page_height}, "\"><defs><style>", o.style_sheet, "</style>",
         GRADIENT_DEFINITIONS);
@@ -196,7 +197,9 @@ std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric
     double offset = 0.0;
     for (const RenderedColumn& c : rendered) {
         put(out, "<svg x=\"", Rounded{offset + mx}, "\" y=\"", Rounded{height_max - c.height + my}, "\" width=\"",
-            Rounded{c.width}, "\" height=\"", Rounded{c.height}, "\">", c.text, "</svg>");
+            Rounded{c.width}, "\" height=\"", Rounded{c.height}, "\">");
+        c.append_to(out);
+        out.append("</svg>");
         offset += c.width;
     }
     out.append("</svg>");

@@ -227,7 +227,8 @@ std::size_t trim_zeros(const char* buf, std::size_t len) {
 const std::string_view DEFAULT_STYLE_SHEET(STYLE_SHEET_TEXT, sizeof(STYLE_SHEET_TEXT) - 1);
 const std::string_view GRADIENT_DEFINITIONS(GRADIENT_TEXT, sizeof(GRADIENT_TEXT) - 1);
 
-void append_escaped(std::string& out, std::string_view text) {
+template <class Buf>
+void append_escaped(Buf& out, std::string_view text) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char* entity;
@@ -239,7 +240,7 @@ void append_escaped(std::string& out, std::string_view text) {
             default: continue;
         }
         out.append(text.data() + start, i - start);
-        out.append(entity);
+        out.append(entity, std::strlen(entity));
         start = i + 1;
     }
     out.append(text.data() + start, text.size() - start);
@@ -252,7 +253,8 @@ std::string escape_xml(std::string_view text) {
     return out;
 }
 
-void append_number(std::string& out, double x) {
+template <class Buf>
+void append_number(Buf& out, double x) {
     if (x == 0.0) {
         out.push_back('0');
         return;
@@ -270,10 +272,10 @@ void append_number(std::string& out, double x) {
     out.append(buf, len);
     std::int64_t shown = e;
     if (e < 0) {
-        out.append("e-");
+        out.append("e-", 2);
         shown = -shown;
     } else {
-        out.append("e+");
+        out.append("e+", 2);
     }
     if (shown < 10) out.push_back('0');
     append_int(out, shown);
@@ -285,7 +287,7 @@ std::string format_number(double x) {
     return out;
 }
 
-std::int64_t round_even(double x) {
+std::int64_t round_even_slow(double x) {
     double f = std::floor(x);
     double d = x - f;
     double r;
@@ -302,23 +304,19 @@ std::int64_t round_even(double x) {
     return static_cast<std::int64_t>(r);
 }
 
-void append_int(std::string& out, std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
-}
-
-void append_plain(std::string& out, double x) {
+template <class Buf>
+void append_plain(Buf& out, double x) {
     char buf[NUMBER_BUFFER];
     if (std::isnan(x)) {
-        out.append("NaN");
+        out.append("NaN", 3);
         return;
     }
     auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed);
     out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
-void append_two_decimals(std::string& out, double x) {
+template <class Buf>
+void append_two_decimals(Buf& out, double x) {
     char buf[NUMBER_BUFFER];
     out.append(buf, write_fixed(buf, x, 2));
 }
@@ -331,5 +329,14 @@ std::string join(std::span<const std::string> items, std::string_view separator)
     }
     return out;
 }
+
+#define QS_TEXT_FORMS(Buf)                                  \
+    template void append_escaped<Buf>(Buf&, std::string_view); \
+    template void append_number<Buf>(Buf&, double);            \
+    template void append_plain<Buf>(Buf&, double);             \
+    template void append_two_decimals<Buf>(Buf&, double);
+QS_TEXT_FORMS(std::string)
+QS_TEXT_FORMS(TextBuffer)
+#undef QS_TEXT_FORMS
 
 }  // namespace qs
