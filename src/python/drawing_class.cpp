@@ -401,7 +401,8 @@ PyType_Slot drawing_slots[] = {
 };
 
 PyType_Spec drawing_type_spec = {
-    "builtins.Drawing", static_cast<int>(sizeof(Object<DrawingData>)), 0, Py_TPFLAGS_DEFAULT, drawing_slots,
+    "builtins.Drawing", static_cast<int>(sizeof(Object<DrawingData>)), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    drawing_slots,
 };
 
 }  // namespace

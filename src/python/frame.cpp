@@ -1,6 +1,6 @@
 #include "python/frame.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -303,7 +303,8 @@ std::optional<std::vector<T>> extract_sequence(PyObject* value, F&& item) {
     if (hint < 0) {
         PyErr_Clear();
     } else {
-        out.reserve(static_cast<std::size_t>(hint));
+        // Only a hint: a hostile __len__ must not make us allocate for it.
+        out.reserve(static_cast<std::size_t>(std::min<Py_ssize_t>(hint, 4096)));
     }
     Ref iter(PyObject_GetIter(value));
     if (!iter) return std::nullopt;

@@ -45,7 +45,7 @@ PyType_Slot lyric_slots[] = {
 
 PyType_Spec lyric_type_spec = {
     "builtins.Lyric", static_cast<int>(sizeof(Object<Lyric>)), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, lyric_slots,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, lyric_slots,
 };
 
 // ---------------------------------------------------------------------------
@@ -165,7 +165,7 @@ PyType_Slot rebase_slots[] = {
 
 PyType_Spec rebase_type_spec = {
     "builtins.Rebase", static_cast<int>(sizeof(Object<Rebase>)), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, rebase_slots,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, rebase_slots,
 };
 
 }  // namespace

@@ -273,7 +273,7 @@ PyType_Slot score_slots[] = {
 
 PyType_Spec score_type_spec = {
     "builtins.Score", static_cast<int>(sizeof(Object<Score>)), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, score_slots,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, score_slots,
 };
 
 }  // namespace

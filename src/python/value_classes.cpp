@@ -94,7 +94,8 @@ PyType_Slot fraction_slots[] = {
 };
 
 PyType_Spec fraction_type_spec = {
-    "builtins.Fraction", static_cast<int>(sizeof(Object<Fraction>)), 0, Py_TPFLAGS_DEFAULT, fraction_slots,
+    "builtins.Fraction", static_cast<int>(sizeof(Object<Fraction>)), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    fraction_slots,
 };
 
 // ---------------------------------------------------------------------------
@@ -147,7 +148,7 @@ PyType_Slot meta_slots[] = {
 
 PyType_Spec meta_type_spec = {
     "builtins.Meta", static_cast<int>(sizeof(Object<Meta>)), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, meta_slots,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, meta_slots,
 };
 
 // ---------------------------------------------------------------------------
@@ -211,7 +212,7 @@ PyType_Slot event_slots[] = {
 
 PyType_Spec event_type_spec = {
     "builtins.Event", static_cast<int>(sizeof(Object<Event>)), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, event_slots,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, event_slots,
 };
 
 }  // namespace

@@ -40,6 +40,8 @@ def test_class_rules(name):
     assert cls.__bases__ == (object,)
     with pytest.raises(TypeError):
         type("Sub", (cls,), {})
+    with pytest.raises(TypeError):
+        cls.extra = 1
 
 
 @pytest.mark.parametrize("name", ["Meta", "Event", "Score", "Lyric", "Rebase"])
@@ -62,6 +64,19 @@ def test_instances_take_no_new_attributes_and_use_identity():
         assert hash(obj) == hash(obj)
     a, b = q.Fraction(1, 2), q.Fraction(1, 2)
     assert a != b
+
+
+def test_no_pickling_copying_or_weak_references():
+    import copy
+    import pickle
+    import weakref
+    for obj in (q.Fraction(1, 2), score(), q.Drawing()):
+        with pytest.raises(TypeError):
+            pickle.dumps(obj)
+        with pytest.raises(TypeError):
+            copy.copy(obj)
+        with pytest.raises(TypeError):
+            weakref.ref(obj)
 
 
 def test_documentation_texts():
