@@ -208,3 +208,38 @@ def test_dumps_callback_cannot_touch_a_held_score():
     assert cb.seen == ["ok"]
     assert seen == [BORROWED]
     assert s.title() == "Fixture"
+
+
+def test_threads_share_one_score_and_one_drawing():
+    import sys
+    import threading
+
+    s = q.Score.from_str(TIMING_SUS)
+    d = q.Drawing(score=s)
+    expected_svg = d.svg()
+    gil = getattr(sys, "_is_gil_enabled", lambda: True)()
+    failures = []
+
+    def work():
+        for _ in range(50):
+            try:
+                assert s.title() == "Fixture"
+                assert fraction_value(s.get_time(3)) == (10, 1)
+                assert len(s.events()) == s.event_count()
+                assert d.svg() == expected_svg
+            except RuntimeError as e:
+                # Without the interpreter lock, conflicting calls are refused, never waited for.
+                if gil or str(e) not in (BORROWED, MUT_BORROWED):
+                    failures.append(e)
+            except Exception as e:  # pragma: no cover - reported below
+                failures.append(e)
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
+    assert d.svg() == expected_svg
+    s.set_meta(title="after")
+    assert s.title() == "after"
