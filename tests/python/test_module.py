@@ -166,3 +166,27 @@ def test_text_arguments_with_lone_surrogates_raise_the_encoding_error():
     assert info.value.__notes__ == ["while processing 'content'"]
     with pytest.raises(UnicodeEncodeError):
         q.Lyric.load(io.StringIO("\udfff"))
+
+
+def test_subinterpreters_are_refused():
+    # The type objects belong to the process, so a second interpreter must not load
+    # the module and share them.
+    import importlib
+    for name in ("_interpreters", "_xxsubinterpreters"):
+        try:
+            interp = importlib.import_module(name)
+            break
+        except ImportError:
+            continue
+    else:
+        pytest.skip("no subinterpreter support module")
+    iid = interp.create()
+    try:
+        if hasattr(interp, "exec"):
+            result = interp.exec(iid, "import quorvel_scores_rs")
+            assert result is not None and "ImportError" in result.formatted
+        else:
+            with pytest.raises(Exception, match="ImportError"):
+                interp.run_string(iid, "import quorvel_scores_rs")
+    finally:
+        interp.destroy(iid)
