@@ -116,6 +116,8 @@ ChartIndex build_chart_index(const Score& score, const Lyric* lyric) {
     const std::size_t n = active.size();
     index.ticks.assign(n, TickKind::none);
     index.note_times.assign(notes.size(), std::numeric_limits<double>::quiet_NaN());
+    index.tick_values.assign(n, Fraction());
+    index.tick_known.assign(n, false);
     index.slide_of.assign(n, NONE);
     std::vector<std::uint32_t> slide_of_head(notes.size(), NONE);
 
@@ -253,22 +255,11 @@ std::vector<std::uint32_t> select_notes(const Score& score, ChartIndex& index, s
     return chosen;
 }
 
-void draw_tick(ColumnContext& c, const ChartIndex& index, std::uint32_t pos, double xl) {
-    const TickKind kind = index.ticks[pos];
-    if (kind == TickKind::none) return;
-    const DrawingOptions& o = c.options;
-    const std::vector<Note>& notes = c.score.notes;
-    const std::vector<NoteIndex>& active = c.score.active_notes;
-    const Note& v = notes[active[pos]];
-    const Fraction& p = bar(v);
-    const double y = c.y(v);
-    TextBuffer& out = c.layers.ticks;
-    if (kind == TickKind::plain) {
-        put(out, "<line x1=\"", Rounded{static_cast<double>(o.margin_x) - o.tick_length}, "\" y1=\"",
-            Rounded{y}, "\" x2=\"", Rounded{xl}, "\" y2=\"", Rounded{y}, "\" class=\"tick-line\"/>");
-        return;
-    }
-
+// Interval to the next labelled note, as a fraction of four beats.
+Fraction tick_value(Score& score, const ChartIndex& index, std::uint32_t pos) {
+    const std::vector<Note>& notes = score.notes;
+    const std::vector<NoteIndex>& active = score.active_notes;
+    const Fraction& p = bar(notes[active[pos]]);
     Fraction d = from_integer(floor(p) + 1) - p;
     const std::uint32_t j = index.next_labelled[pos];
     if (j != NONE) {
@@ -276,8 +267,29 @@ void draw_tick(ColumnContext& c, const ChartIndex& index, std::uint32_t pos, dou
         const Fraction gap = q - p;
         if (gap <= Fraction::raw(1, 2) || (gap <= from_integer(1) && floor(q) == floor(p))) d = gap;
     }
-    const Fraction length = bar_length_at(c.score, p, index.events_sorted);
-    const Fraction value = limit_denominator(d * length / from_integer(4), 100);
+    const Fraction length = bar_length_at(score, p, index.events_sorted);
+    return limit_denominator(d * length / from_integer(4), 100);
+}
+
+void draw_tick(ColumnContext& c, ChartIndex& index, std::uint32_t pos, double xl) {
+    const TickKind kind = index.ticks[pos];
+    if (kind == TickKind::none) return;
+    const DrawingOptions& o = c.options;
+    const std::vector<Note>& notes = c.score.notes;
+    const std::vector<NoteIndex>& active = c.score.active_notes;
+    const double y = c.y(notes[active[pos]]);
+    TextBuffer& out = c.layers.ticks;
+    if (kind == TickKind::plain) {
+        put(out, "<line x1=\"", Rounded{static_cast<double>(o.margin_x) - o.tick_length}, "\" y1=\"",
+            Rounded{y}, "\" x2=\"", Rounded{xl}, "\" y2=\"", Rounded{y}, "\" class=\"tick-line\"/>");
+        return;
+    }
+
+    if (!index.tick_known[pos]) {
+        index.tick_values[pos] = tick_value(c.score, index, pos);
+        index.tick_known[pos] = true;
+    }
+    const Fraction value = index.tick_values[pos];
     if (value.numerator == 0) return;
     put(out, "<line x1=\"", Rounded{static_cast<double>(o.margin_x) - o.tick_label_length}, "\" y1=\"",
         Rounded{y}, "\" x2=\"", Rounded{xl}, "\" y2=\"", Rounded{y}, "\" class=\"tick-line\"/>");

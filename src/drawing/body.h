@@ -34,6 +34,8 @@ struct ChartIndex {
     bool events_sorted = true;
     std::vector<std::uint32_t> words_by_bar;   // lyric word indices, stable by bar
     std::vector<double> note_times;            // seconds by note index, NaN until asked
+    std::vector<Fraction> tick_values;         // interval label value per position, once known
+    std::vector<bool> tick_known;
 
     // Sweep over columns taken in order: slides that may reach the current column.
     std::size_t sweep_next = 0;
