@@ -1,4 +1,5 @@
 #include "drawing/page.h"
+#include "text/unicode.h"
 
 #include <string>
 
@@ -67,9 +68,7 @@ std::string subtitle_text(const Meta& meta, const DrawingOptions& o) {
     if (meta.difficulty && !meta.difficulty->empty()) {
         std::optional<double> v = parse_float_literal(*meta.difficulty);
         if (!(v && *v == 0.0)) {
-            for (char ch : *meta.difficulty) {
-                t.push_back(ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch);
-            }
+            t.append(text::to_upper(*meta.difficulty));
             t.push_back(' ');
         }
     }

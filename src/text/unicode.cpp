@@ -165,21 +165,25 @@ bool is_valid_utf8(std::string_view bytes) {
     return true;
 }
 
-std::string to_lower(std::string_view text) {
+namespace {
+
+std::string map_case(std::string_view text, const tables::CaseEntry* table, std::size_t size, char ascii_from,
+                     int ascii_shift) {
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
         const unsigned char b = static_cast<unsigned char>(text[pos]);
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b));
+            const bool shift = b >= static_cast<unsigned char>(ascii_from) && b < static_cast<unsigned char>(ascii_from + 26);
+            out.push_back(static_cast<char>(shift ? b + ascii_shift : b));
             ++pos;
             continue;
         }
         const char32_t c = decode(text, pos);
-        const tables::LowerEntry* end = tables::LOWER + tables::LOWER_SIZE;
-        const tables::LowerEntry* it = std::lower_bound(
-            tables::LOWER, end, c, [](const tables::LowerEntry& e, char32_t v) { return e.from < v; });
+        const tables::CaseEntry* end = table + size;
+        const tables::CaseEntry* it =
+            std::lower_bound(table, end, c, [](const tables::CaseEntry& e, char32_t v) { return e.from < v; });
         if (it != end && it->from == c) {
             for (char32_t m : it->to) {
                 if (m != 0) append_utf8(out, m);
@@ -189,6 +193,16 @@ std::string to_lower(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string to_lower(std::string_view text) {
+    return map_case(text, tables::LOWER, tables::LOWER_SIZE, 'A', 'a' - 'A');
+}
+
+std::string to_upper(std::string_view text) {
+    return map_case(text, tables::UPPER, tables::UPPER_SIZE, 'a', 'A' - 'a');
 }
 
 }  // namespace qs::text

@@ -35,5 +35,7 @@ bool is_valid_utf8(std::string_view bytes);
 // Unicode lower-casing as used for comparing keys: the result equals an ASCII key
 // exactly when the full Unicode lower-case form of the text would.
 std::string to_lower(std::string_view text);
+// Full Unicode upper-casing (one character may become several: "ß" gives "SS").
+std::string to_upper(std::string_view text);
 
 }  // namespace qs::text

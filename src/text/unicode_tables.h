@@ -11,13 +11,13 @@ struct CodeRange {
     char32_t last;
 };
 
-// Longest full lower-case mapping of one code point (U+0130 -> i + U+0307).
-constexpr std::size_t LOWER_MAX = 2;
+// Longest full case mapping of one code point (U+0390 upper-cases to three).
+constexpr std::size_t CASE_MAX = 3;
 
-// Full lower-case form of one code point; unused slots of `to` are 0.
-struct LowerEntry {
+// Full lower- or upper-case form of one code point; unused slots of `to` are 0.
+struct CaseEntry {
     char32_t from;
-    char32_t to[LOWER_MAX];
+    char32_t to[CASE_MAX];
 };
 
 extern const CodeRange WHITE_SPACE[];
@@ -26,8 +26,10 @@ extern const CodeRange DIGIT[];
 extern const std::size_t DIGIT_SIZE;
 extern const CodeRange WORD[];
 extern const std::size_t WORD_SIZE;
-// Sorted by `from`; code points not listed are their own lower case.
-extern const LowerEntry LOWER[];
+// Sorted by `from`; code points not listed map to themselves.
+extern const CaseEntry LOWER[];
 extern const std::size_t LOWER_SIZE;
+extern const CaseEntry UPPER[];
+extern const std::size_t UPPER_SIZE;
 
 }  // namespace qs::text::tables

@@ -218,4 +218,20 @@ TEST(Text, ToLower) {
     }
 }
 
+TEST(Text, ToUpper) {
+    struct Case {
+        std::string in, want;
+    } cases[] = {
+        {"master", "MASTER"},
+        {"Stra\xC3\x9F" "e", "STRASSE"},                     // full mapping: ß -> SS
+        {"\xCE\x90", "\xCE\x99\xCC\x88\xCC\x81"},            // U+0390 -> three characters
+        {"\xC3\xA9x", "\xC3\x89X"},
+        {"\xE8\xAA\x9E 9", "\xE8\xAA\x9E 9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_EQ(to_upper(c.in), c.want);
+    }
+}
+
 }  // namespace
