@@ -1,11 +1,11 @@
 #include "drawing/page.h"
-#include "text/unicode.h"
 
 #include <string>
 
 #include "drawing/body.h"
 #include "drawing/render.h"
 #include "drawing/text_forms.h"
+#include "text/unicode.h"
 
 namespace qs {
 
