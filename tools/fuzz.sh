@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer and
 # runs each for a bounded time: tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
-# Corpora are seeded from examples/, fuzz/seeds/ and, when present, ../shared/charts/.
+# Corpora are seeded from examples/, fuzz/seeds/ and, when present, ../shared/charts/;
+# fuzz/dict/<name>.dict is passed as the dictionary of target fuzz_<name>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,7 +17,7 @@ fi
 
 CC=clang CXX=clang++ cmake -S . -B "$out/build" -G Ninja -DQS_FUZZ=ON -DQS_SANITIZE=ON \
   -DQS_BUILD_MODULE=OFF -DQS_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$out/build" -j2
+cmake --build "$out/build" -j"${QS_FUZZ_JOBS:-1}"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -31,15 +32,19 @@ seed() {  # seed <target> <files...>
 shared="$root/../shared/charts"
 for t in "${targets[@]}"; do
   case $t in
-    fuzz_sus|fuzz_render) seed "$t" examples/*.sus fuzz/seeds/"$t"/* "$shared"/sus/*.sus ;;
+    fuzz_sus) seed "$t" examples/*.sus fuzz/seeds/"$t"/* "$shared"/sus/*.sus ;;
+    fuzz_render) seed "$t" examples/*.sus fuzz/seeds/"$t"/* "$shared"/sus/*.sus "$shared"/json/*.json ;;
     fuzz_chart_json) seed "$t" fuzz/seeds/"$t"/* "$shared"/json/*.json ;;
     fuzz_rebase) seed "$t" examples/*.json fuzz/seeds/"$t"/* ;;
     fuzz_lyric) seed "$t" examples/*.lyric fuzz/seeds/"$t"/* ;;
     *) seed "$t" fuzz/seeds/"$t"/* ;;
   esac
   mkdir -p "$out/artifacts/$t"
+  dict=fuzz/dict/${t#fuzz_}.dict
+  dict_arg=()
+  [ -f "$dict" ] && dict_arg=(-dict="$dict")
   echo "== $t for ${secs}s"
-  "$out/build/$t" "$out/corpus/$t" -max_total_time="$secs" -max_len=1048576 -rss_limit_mb=4096 \
+  "$out/build/$t" "$out/corpus/$t" "${dict_arg[@]}" -max_total_time="$secs" -max_len="${QS_FUZZ_MAX_LEN:-65536}" -rss_limit_mb=4096 \
     -timeout=30 -artifact_prefix="$out/artifacts/$t/" -print_final_stats=1 2>"$out/$t.log" || {
       tail -n 60 "$out/$t.log"; echo "fuzz target $t found a failure" >&2; exit 1; }
   grep -E 'stat::number_of_executed_units|cov:' "$out/$t.log" | tail -n 2
