@@ -29,7 +29,7 @@ struct Object {
 
     // Member value by exact key, or nullptr.
     const Value* find(std::string_view key) const;
-    std::size_t size() const { return members.size(); }
+    std::size_t size() const;
 };
 
 enum class Kind : std::uint8_t { Null, Bool, UInt, Int, Float, String, Array, Object };
@@ -69,6 +69,9 @@ struct Member {
     std::string key;
     Value value;
 };
+
+// Defined here, where Member is complete (some compilers need it for vector::size).
+inline std::size_t Object::size() const { return members.size(); }
 
 struct ParseError {
     const char* description = "";
