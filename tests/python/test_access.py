@@ -243,3 +243,53 @@ def test_threads_share_one_score_and_one_drawing():
     assert d.svg() == expected_svg
     s.set_meta(title="after")
     assert s.title() == "after"
+
+
+def test_drawing_held_while_its_lists_and_numbers_convert():
+    s = q.Score.from_str(TIMING_SUS)
+    l = q.Lyric.load("0: a\n")
+    d = q.Drawing(score=s, lyric=l)
+    paths = ProbingSequence(lambda: d.svg(), lambda: d.add_font_path("x"), lambda: d.note_size,
+                            lambda: s.set_meta(title="q"))
+    d.set_font_paths(paths)
+    assert paths.seen == [BORROWED, BORROWED, MUT_BORROWED, "ok"]
+    dirs = ProbingSequence(lambda: d.svg(), lambda: d.set_font_dirs([]))
+    d.set_font_dirs(dirs)
+    assert dirs.seen == [BORROWED, BORROWED]
+    height = Callback(lambda: d.svg(), lambda: d.time_height, value=100)
+    d.time_height = height
+    assert height.seen == ["ok", "ok"] and d.time_height == 100.0
+    seconds = Callback(lambda: s.set_meta(title="z"), lambda: s.title(), lambda: l.word_count())
+    q.Drawing(score=s, lyric=l, target_segment_seconds=seconds)
+    assert seconds.seen == [BORROWED, "ok", "ok"]
+    quality = Callback(lambda: l.word_count(), lambda: q.Drawing(lyric=l), lambda: d.svg(lyric=l), value=50)
+    with pytest.raises(RuntimeError, match="^PNG/JPEG output requires"):
+        d.jpeg(score=s, lyric=l, jpeg_quality=quality)
+    assert quality.seen == ["ok", "ok", BORROWED]
+    # Nothing was left half-changed.
+    assert s.title() == "q"
+    assert d.svg() == d.svg() and d.time_height == 100.0
+    assert ">q - " in d.svg(s, l)
+
+
+def test_rebase_file_like_and_function_callbacks_reenter_freely(tmp_path):
+    class RebaseFile:
+        depth = 0
+        inner = None
+
+        def read(self):
+            self.depth += 1
+            if self.depth == 1:
+                self.inner = q.Rebase.load(self)
+            return '{"offset": 1}'
+
+    f = RebaseFile()
+    q.Rebase.load(f).apply(q.Score.from_str(TIMING_SUS))
+    assert f.inner is not None
+    path = tmp_path / "c.sus"
+    path.write_text(TIMING_SUS, encoding="utf-8")
+    quality = Callback(lambda: q.sus_to_svg(str(path)), lambda: q.Score.open(str(path)).get_time(1), value=80)
+    fever = Callback(lambda: q.score_to_svg(str(path), music_meta={"fever_score": 0.1}), value=0)
+    with pytest.raises(RuntimeError, match="^PNG/JPEG output requires"):
+        q.sus_to_jpg(str(path), jpeg_quality=quality, music_meta={"fever_score": fever})
+    assert quality.seen == ["ok", "ok"] and fever.seen == ["ok"]

@@ -105,10 +105,65 @@ def workload(tmp_path):
     expect(RuntimeError, q.score_to_png, str(sus))
     expect(OSError, q.score_to_svg, str(tmp_path / "missing.sus"))
     expect(ValueError, q.sus_to_svg, str(sus), rebase_json="not json")
+    workload_rest(tmp_path, score, lyric, d)
+
+
+def workload_rest(tmp_path, score, lyric, d):
+    """The entry points the main workload leaves out, with their failure paths."""
+    sus = str(tmp_path / "c.sus")
+    q.Score.open_json(str(tmp_path / "c.json"))
+    expect(OSError, q.Score.open_sus, str(tmp_path))
+    expect(OSError, q.Score.open, "a\0b.sus")
+    expect(ValueError, q.Score.from_dict, {"NoteList": float("nan")})
+    expect(KeyError, q.Score.load, Failing())
+    (score.note_count(), score.event_count(), score.get_bar_by_time(float("nan")))
+    score.get_time(2**64)
+    expect(BaseException, score.get_time, "1/0")
+    q.Fraction(2**63 - 1).limit_denominator(10)
+    expect(OverflowError, q.Fraction, 2**64)
+    expect(BaseException, q.Fraction, 2**63 - 1, -2**63)
+    q.Lyric.load(io.StringIO(LYRIC))
+    q.Lyric.load(Lines())
+    expect(TypeError, q.Lyric.load, 5)
+    expect(TypeError, q.Lyric.load, Lines([1]))
+    q.Rebase.load_from_dict(REBASE).rebase(score)
+    q.Rebase.load(io.StringIO(json.dumps(REBASE)))
+    extreme = q.Rebase.load({"events": [{"bar": 2**63 - 1, "bpm": 2**63 - 1, "barLength": -2**63}]})
+    expect(BaseException, extreme.apply, score)
+    d.svg(score=score, lyric=lyric)
+    d.set_font_dirs(["a", ""])
+    d.add_font_path("c.ttf")
+    d.lane_width = 12
+    (d.note_size, d.lane_width, d.time_height)
+    expect(TypeError, setattr, d, "note_size", "x")
+    expect(OverflowError, setattr, d, "lane_width", 2**40)
+    expect(RuntimeError, d.jpg)
+    expect(RuntimeError, d.jpeg, jpeg_quality=50)
+    expect(TypeError, q.Drawing().png)
+    q.score_to_svg(sus, lyric_content=LYRIC, font_dirs=["f"], target_segment_seconds=8)
+    expect(TypeError, q.score_to_svg, sus, lyric_content=io.StringIO(LYRIC))
+    for fn in (q.sus_to_png, q.sus_to_jpg, q.sus_to_jpeg, q.score_to_jpg, q.score_to_jpeg):
+        expect(RuntimeError, fn, sus)
+    expect(OSError, q.sus_to_jpeg, str(tmp_path / "missing.sus"))
+    expect(TypeError, q.score_to_svg, sus, music_meta={"skill_score_solo": 1})
+
+
+class Failing:
+    def read(self):
+        raise KeyError("read")
+
+
+class Lines:
+    def __init__(self, lines=("0: a/b\n", "1: c\n")):
+        self.lines = lines
+
+    def readlines(self):
+        return list(self.lines)
 
 
 def test_memory_stays_flat(tmp_path):
     (tmp_path / "c.sus").write_text(CHART, encoding="utf-8")
+    (tmp_path / "c.json").write_text('{"NoteList": [{"id": 1, "ticks": 0}]}', encoding="utf-8")
     rounds = 300
     for _ in range(rounds):  # warm-up: caches, interned names, lazily made types
         workload(tmp_path)
@@ -193,6 +248,26 @@ def test_extreme_inputs(tmp_path):
         s.get_bar_by_time(1e300)
     except BaseException as e:  # only the internal-check failure is acceptable here
         assert type(e).__name__ == "InternalError", e
+
+    # Bars, ticks and lyric positions at the 64-bit limits: a value or the internal-check
+    # failure, and the objects stay usable.
+    s = q.Score.from_str(CHART)
+    edges = (2**63 - 1, -2**63, 2**64, q.Fraction(2**63 - 1, 3), "9223372036854775807/2", "-1e300")
+    for bar in edges:
+        for call in (s.get_time, s.get_event, lambda b: s.get_time_delta(-2**63, b)):
+            try:
+                call(bar)
+            except BaseException as e:
+                assert type(e).__name__ == "InternalError", e
+    words = q.Lyric.load("9223372036854775807: a\n-9223372036854775808: b\n99999999999999999999: c\n")
+    assert q.Drawing(score=s, lyric=words).svg().startswith("<svg")
+    ends = q.Rebase.load({"offset": 1e308, "events": [{"bar": 2**63 - 1, "bpm": 2**64 - 1, "barLength": -2**63},
+                                                      {"bar": -2**63, "sentenceLength": 2**31 - 1}]})
+    try:
+        ends.apply(s)
+    except BaseException as e:
+        assert type(e).__name__ == "InternalError", e
+    assert s.note_count() > 0 and str(s.get_time(1)) == str(s.get_time("1"))
 
     with pytest.raises(OSError, match="^Failed to open score: file name contained an unexpected NUL byte$"):
         q.Score.open("a\0b.sus")
