@@ -43,10 +43,15 @@ for t in "${targets[@]}"; do
   dict=fuzz/dict/${t#fuzz_}.dict
   dict_arg=()
   [ -f "$dict" ] && dict_arg=(-dict="$dict")
+  # QS_FUZZ_KEEP_GOING=1: one worker process that records each finding and carries on.
+  [ "${QS_FUZZ_KEEP_GOING:-0}" = 1 ] && dict_arg+=(-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
   echo "== $t for ${secs}s"
   "$out/build/$t" "$out/corpus/$t" "${dict_arg[@]}" -max_total_time="$secs" -max_len="${QS_FUZZ_MAX_LEN:-65536}" -rss_limit_mb=4096 \
     -timeout=30 -artifact_prefix="$out/artifacts/$t/" -print_final_stats=1 2>"$out/$t.log" || {
       tail -n 60 "$out/$t.log"; echo "fuzz target $t found a failure" >&2; exit 1; }
   grep -E 'stat::number_of_executed_units|cov:' "$out/$t.log" | tail -n 2
+  if [ -n "$(ls -A "$out/artifacts/$t")" ]; then
+    ls "$out/artifacts/$t"; echo "fuzz target $t found a failure" >&2; exit 1
+  fi
 done
 echo "== fuzzing finished without findings"
