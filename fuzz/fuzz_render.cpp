@@ -93,6 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const qs::Fraction& b = qs::bar(score.notes[i]);
             if (b > qs::from_integer(300) || b < qs::from_integer(-300)) return 0;
         }
+        // Each bar draws one beat line per beat of its length: bound that too.
+        for (const qs::Event& e : score.events) {
+            if (e.bar_length && *e.bar_length > qs::from_integer(256)) return 0;
+        }
         qs::Lyric lyric = qs::read_lyrics("0: a/b\n1: c&<d>\n");
         qs::OptionInputs inputs;
         // Vary the options with the input so both overlay paths and no-lyric pages run.
