@@ -403,7 +403,7 @@ Fraction operator/(const Fraction& a, const Fraction& b) {
 
 Fraction operator-(const Fraction& a) { return Fraction::raw(wrap_neg(a.numerator), a.denominator); }
 
-int compare(const Fraction& x, const Fraction& y) {
+int compare_general(const Fraction& x, const Fraction& y) {
     std::int64_t a = x.numerator, b = x.denominator, c = y.numerator, d = y.denominator;
     int sign = 1;
     // Continued-fraction walk: compare integer parts, then the reciprocals of the

@@ -55,8 +55,18 @@ Fraction operator*(const Fraction& a, const Fraction& b);
 Fraction operator/(const Fraction& a, const Fraction& b);
 Fraction operator-(const Fraction& a);
 
-// Exact three-way comparison without products: negative, zero or positive.
-int compare(const Fraction& a, const Fraction& b);
+// The comparison for any pair, positive denominators or not (no products).
+int compare_general(const Fraction& a, const Fraction& b);
+// Exact three-way comparison: negative, zero or positive. Normalised values compare
+// by 128-bit cross products, which cannot overflow and need no division.
+inline int compare(const Fraction& a, const Fraction& b) {
+    if (a.denominator > 0 && b.denominator > 0) {
+        const __int128 l = static_cast<__int128>(a.numerator) * b.denominator;
+        const __int128 r = static_cast<__int128>(b.numerator) * a.denominator;
+        return (l > r) - (l < r);
+    }
+    return compare_general(a, b);
+}
 inline bool operator<(const Fraction& a, const Fraction& b) { return compare(a, b) < 0; }
 inline bool operator>(const Fraction& a, const Fraction& b) { return compare(a, b) > 0; }
 inline bool operator<=(const Fraction& a, const Fraction& b) { return compare(a, b) <= 0; }
