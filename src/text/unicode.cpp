@@ -1,6 +1,8 @@
 #include "text/unicode.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "text/unicode_tables.h"
 
@@ -40,32 +42,16 @@ void append_utf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-bool is_white_space(char32_t c) {
-    if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
-    return in_ranges(tables::WHITE_SPACE, tables::WHITE_SPACE_SIZE, c);
-}
+bool is_white_space_above_ascii(char32_t c) { return in_ranges(tables::WHITE_SPACE, tables::WHITE_SPACE_SIZE, c); }
 
-bool is_digit(char32_t c) {
-    if (c < 0x80) return c >= '0' && c <= '9';
-    return in_ranges(tables::DIGIT, tables::DIGIT_SIZE, c);
-}
+bool is_digit_above_ascii(char32_t c) { return in_ranges(tables::DIGIT, tables::DIGIT_SIZE, c); }
 
-bool is_word(char32_t c) {
-    if (c < 0x80) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    }
-    return in_ranges(tables::WORD, tables::WORD_SIZE, c);
-}
+bool is_word_above_ascii(char32_t c) { return in_ranges(tables::WORD, tables::WORD_SIZE, c); }
 
-char32_t decode(std::string_view text, std::size_t& pos) {
+char32_t decode_multibyte(std::string_view text, std::size_t& pos) {
     // Valid input is the contract; anything else still stays in bounds and yields
     // U+FFFD for one byte, so loops over the text always make progress.
-    if (pos >= text.size()) return 0;
     const unsigned char b0 = static_cast<unsigned char>(text[pos]);
-    if (b0 < 0x80) {
-        ++pos;
-        return b0;
-    }
     std::size_t len;
     char32_t c;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
@@ -133,6 +119,14 @@ bool is_valid_utf8(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
+        // Eight ASCII bytes at a time: charts are mostly ASCII.
+        while (i + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            if (w & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= n) break;
         const unsigned char b0 = p[i];
         if (b0 < 0x80) {
             ++i;

@@ -14,14 +14,39 @@
 
 namespace qs::text {
 
-bool is_white_space(char32_t c);
-bool is_digit(char32_t c);
-bool is_word(char32_t c);
+// The table look-ups behind the classes below, for characters outside ASCII.
+bool is_white_space_above_ascii(char32_t c);
+bool is_digit_above_ascii(char32_t c);
+bool is_word_above_ascii(char32_t c);
 
+// ASCII is decided inline: the readers ask once per character.
+inline bool is_white_space(char32_t c) {
+    if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
+    return is_white_space_above_ascii(c);
+}
+inline bool is_digit(char32_t c) {
+    if (c < 0x80) return c >= '0' && c <= '9';
+    return is_digit_above_ascii(c);
+}
+inline bool is_word(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return is_word_above_ascii(c);
+}
+
+// decode() for a lead byte at or above 0x80 (pos < text.size()).
+char32_t decode_multibyte(std::string_view text, std::size_t& pos);
 // Decodes the scalar value starting at text[pos] and advances pos past it. Should the
 // bytes be malformed anyway, one byte is consumed and U+FFFD returned; at or past the
 // end, 0 is returned and pos is left alone.
-char32_t decode(std::string_view text, std::size_t& pos);
+inline char32_t decode(std::string_view text, std::size_t& pos) {
+    if (pos >= text.size()) return 0;
+    const unsigned char b0 = static_cast<unsigned char>(text[pos]);
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
+    return decode_multibyte(text, pos);
+}
 // Number of scalar values in the text.
 std::size_t count_chars(std::string_view text);
 
