@@ -4,7 +4,9 @@
 // Both look-ups are indexed so that a chart of many notes at one bar, or many
 // interleaved slide channels, stays linear.
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/check.h"
@@ -15,24 +17,6 @@ namespace {
 
 constexpr std::int32_t FIELD_FIRST_LANE = 2;
 constexpr std::int32_t FIELD_LAST_LANE = 13;
-
-// Notes at one bar with the same lane and width: the only ones that can absorb
-// each other.
-struct PlaceKey {
-    Fraction bar;
-    std::int32_t lane;
-    std::int32_t width;
-    friend bool operator==(const PlaceKey&, const PlaceKey&) = default;
-};
-
-struct PlaceKeyHash {
-    std::size_t operator()(const PlaceKey& k) const noexcept {
-        std::uint64_t h = FractionHash{}(k.bar);
-        h ^= (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k.lane)) << 32 |
-              static_cast<std::uint32_t>(k.width)) * 0xC2B2AE3D27D4EB4Full;
-        return static_cast<std::size_t>(h ^ (h >> 29));
-    }
-};
 
 // Chains (through `chain_next`) of the not yet consumed taps and directional notes
 // of one place, in index order. A chain is always consumed as a whole.
@@ -53,7 +37,43 @@ template <class T>
 bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T&)) {
     auto less = [bar_of](const T& a, const T& b) { return compare(bar_of(a), bar_of(b)) < 0; };
     if (std::is_sorted(items.begin(), items.end(), less)) return false;
-    std::stable_sort(items.begin(), items.end(), less);
+    // Sort small (bar, index) keys and move each record once: merging the records
+    // themselves moves every one of them log n times. The index keeps it stable.
+    const std::size_t n = items.size();
+    std::vector<std::pair<Fraction, std::size_t>> keys;
+    keys.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) keys.emplace_back(bar_of(items[i]), i);
+    auto key_less = [](const auto& a, const auto& b) {
+        const int c = compare(a.first, b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    };
+    // Charts hold a few hundred notes per bar at most: bucket by whole bar first
+    // (stable), then sort each bar's keys, when the bars span a range of similar size.
+    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+    for (const auto& k : keys) {
+        const std::int64_t f = floor(k.first);
+        lo = f < lo ? f : lo;
+        hi = f > hi ? f : hi;
+    }
+    const std::uint64_t span = static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo);
+    if (span < 4 * static_cast<std::uint64_t>(n) + 1024) {
+        std::vector<std::size_t> start(static_cast<std::size_t>(span) + 2, 0);
+        for (const auto& k : keys) ++start[static_cast<std::size_t>(floor(k.first) - lo) + 1];
+        for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        std::vector<std::pair<Fraction, std::size_t>> bucketed(n);
+        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+        for (const auto& k : keys) bucketed[fill[static_cast<std::size_t>(floor(k.first) - lo)]++] = k;
+        for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+            if (start[b + 1] - start[b] > 1) std::sort(bucketed.begin() + start[b], bucketed.begin() + start[b + 1], key_less);
+        }
+        keys.swap(bucketed);
+    } else {
+        std::sort(keys.begin(), keys.end(), key_less);
+    }
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (const auto& k : keys) sorted.push_back(std::move(items[k.second]));
+    items.swap(sorted);
     return true;
 }
 
@@ -70,10 +90,38 @@ void finish_notes(Score& score) {
 
     std::vector<char> consumed(n, 0);
     std::vector<NoteIndex> chain_next(n, NO_INDEX);
+    // Places: notes sorted by bar share a place only within a run of equal bars, so
+    // each run is grouped by (lane, width) on its own; no per-note allocation.
     std::vector<std::uint32_t> place_of(n, 0);
-    std::vector<PlaceChains> places;
-    std::unordered_map<PlaceKey, std::uint32_t, PlaceKeyHash> place_index;
-    place_index.reserve(n);
+    std::uint32_t place_count = 0;
+    {
+        std::vector<NoteIndex> group;
+        for (NoteIndex a = 0; a < n;) {
+            const Fraction& at = bar(notes[a]);
+            NoteIndex b = a + 1;
+            while (b < n && bar(notes[b]) == at) ++b;
+            group.clear();
+            for (NoteIndex j = a; j < b; ++j) {
+                const NoteCommon& c = common(notes[j]);
+                if (c.lane >= FIELD_FIRST_LANE && c.lane <= FIELD_LAST_LANE) group.push_back(j);
+            }
+            auto key = [&](NoteIndex j) {
+                const NoteCommon& c = common(notes[j]);
+                return std::pair(c.lane, c.width);
+            };
+            if (group.size() > 1) {
+                std::sort(group.begin(), group.end(), [&](NoteIndex x, NoteIndex y) {
+                    return key(x) != key(y) ? key(x) < key(y) : x < y;
+                });
+            }
+            for (std::size_t k = 0; k < group.size(); ++k) {
+                if (k == 0 || key(group[k]) != key(group[k - 1])) ++place_count;
+                place_of[group[k]] = place_count - 1;
+            }
+            a = b;
+        }
+    }
+    std::vector<PlaceChains> places(place_count);
 
     // Out-of-field notes become text events; the others are filed by place.
     for (NoteIndex j = 0; j < n; ++j) {
@@ -86,16 +134,11 @@ void finish_notes(Score& score) {
             score.events.push_back(std::move(e));
             continue;
         }
-        auto [it, inserted] = place_index.try_emplace(PlaceKey{c.bar, c.lane, c.width},
-                                                      static_cast<std::uint32_t>(places.size()));
-        if (inserted) places.emplace_back();
-        place_of[j] = it->second;
-        PlaceChains& p = places[it->second];
+        PlaceChains& p = places[place_of[j]];
         if (std::holds_alternative<TapNote>(notes[j])) append_chain(p.tap_first, p.tap_last, chain_next, j);
         else if (std::holds_alternative<DirectionalNote>(notes[j]))
             append_chain(p.dir_first, p.dir_last, chain_next, j);
     }
-    place_index = {};
 
     // Consumes the whole tap chain of a place; returns the last tap, or NO_INDEX.
     auto take_taps = [&](PlaceChains& p) {

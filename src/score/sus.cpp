@@ -228,11 +228,13 @@ private:
         chars_.clear();
         for (std::size_t pos = 0; pos < value.size();) chars_.push_back(decode(value, pos));
         const std::size_t n = chars_.size();
-        const Fraction base = from_integer(measure);
+        // measure has at most three digits, so measure * n + i stays far from overflow
+        // and one normalisation gives the same value as measure + i/n.
+        const auto d = static_cast<std::int64_t>(n);
         for (std::size_t i = 0; i + 1 < n; i += 2) {
             char32_t c1 = chars_[i], c2 = chars_[i + 1];
             if (c1 == U'0' && c2 == U'0') continue;
-            f(base + Fraction(static_cast<std::int64_t>(i), static_cast<std::int64_t>(n)), c1, c2);
+            f(Fraction(measure * d + static_cast<std::int64_t>(i), d), c1, c2);
         }
     }
 
