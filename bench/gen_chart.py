@@ -60,10 +60,12 @@ def generate(total, seed=1):
         curves = {p: "2" + "3" for p in range(4, SLOTS - 4, 8)}
         lines.append("#%03d5%s: %s" % (m, B36[lane], pairs(curves)))
         # a guide every other bar
+        guide_cells = set()
         if m % 2 == 0:
             glane = 2 + rnd.randrange(9)
             lines.append("#%03d9%s%s: %s" % (m, B36[glane], B36[(channel + 7) % 36],
                                                pairs({0: "12", SLOTS // 2: "32", SLOTS - 2: "22"})))
+            guide_cells = {(glane, 0), (glane, SLOTS // 2), (glane, SLOTS - 2)}
             count += 3
         left = per_bar - len(steps) - (3 if m % 2 == 0 else 0)
         slot_list = list(range(SLOTS))
@@ -71,6 +73,8 @@ def generate(total, seed=1):
         for i in range(max(0, left)):
             pos = slot_list[i % SLOTS]
             ln = 2 + (i * 5 + m) % 11
+            if (ln, pos) in guide_cells:
+                ln = 2 + (ln - 1) % 11  # a tap on a guide step of its width merges into it
             kind = rnd.choice("111122556")
             taps.setdefault(ln, {})[pos] = kind + "2"
             if i % 7 == 0:

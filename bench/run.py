@@ -99,6 +99,8 @@ def main():
         for n, sp in synthetic.items():
             if sp == p and r["notes"]:
                 per_note[n] = r["render"] / r["notes"]
+                if r["notes"] != n:
+                    print("  (generator made %d notes, not %d)" % (r["notes"], n))
     if 1000 in per_note and 100000 in per_note:
         print("per-note render cost, 100k vs 1k notes: %.2fx" % (per_note[100000] / per_note[1000]))
 
