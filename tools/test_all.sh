@@ -39,7 +39,7 @@ if [ "${QS_QUICK:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$out/cpp-asan" --output-on-failure
   echo "== fuzzing (${QS_FUZZ_SECONDS:-30}s per target)"
-  QS_FUZZ_OUT="$out/fuzz" bash tools/fuzz.sh "${QS_FUZZ_SECONDS:-30}"
+  QS_FUZZ_JOBS=2 QS_FUZZ_OUT="$out/fuzz" bash tools/fuzz.sh "${QS_FUZZ_SECONDS:-30}"
 fi
 
 # --- Python tests under every CPython >= 3.11 ----------------------------------------
