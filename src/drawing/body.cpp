@@ -63,7 +63,10 @@ std::size_t RenderedColumn::size() const {
            layers.flicks.size() + layers.ticks.size() + layers.speeds.size();
 }
 
-void RenderedColumn::append_to(std::string& out) const {
+namespace {
+
+template <class Buf>
+void append_layers(const ColumnLayers& layers, Buf& out) {
     for (const TextBuffer* b : {&layers.main, &layers.slides, &layers.taps, &layers.decorations}) {
         out.append(b->data(), b->size());
     }
@@ -75,6 +78,11 @@ void RenderedColumn::append_to(std::string& out) const {
     out.append(layers.ticks.data(), layers.ticks.size());
     out.append(layers.speeds.data(), layers.speeds.size());
 }
+
+}  // namespace
+
+void RenderedColumn::append_to(std::string& out) const { append_layers(layers, out); }
+void RenderedColumn::append_to(TextBuffer& out) const { append_layers(layers, out); }
 
 std::string RenderedColumn::text() const {
     std::string out;
@@ -331,19 +339,33 @@ void draw_note(ColumnContext& c, NoteIndex idx) {
 
 }  // namespace
 
-RenderedColumn render_column(const DrawingOptions& options, Score& score, const Lyric* lyric,
-                             std::int64_t start, std::int64_t end, ChartIndex& index) {
+double column_width(const DrawingOptions& options) {
+    return static_cast<double>(options.lane_width) * options.lane_count + 2.0 * options.margin_x;
+}
+
+double column_height(const DrawingOptions& options, Score& score, std::int64_t start, std::int64_t end) {
+    return options.time_height * (float_time(score, from_integer(end)) - float_time(score, from_integer(start))) +
+           2.0 * options.margin_y;
+}
+
+void write_column(const DrawingOptions& options, Score& score, const Lyric* lyric, std::int64_t start,
+                  std::int64_t end, ChartIndex& index, TextBuffer& main, ColumnLayers& scratch) {
     const DrawingOptions& o = options;
     ColumnContext c(o, score, start, end);
     if (index.note_times.size() == score.notes.size()) c.note_times = &index.note_times;
     ColumnLayers& layers = c.layers;
-    layers.main.reserve(16 * 1024);
+    layers = std::move(scratch);
+    for (TextBuffer* b : {&layers.main, &layers.slides, &layers.taps, &layers.decorations, &layers.flicks,
+                          &layers.ticks, &layers.speeds}) {
+        b->clear();
+    }
+    layers.flick_ends.clear();
 
     const double mx = o.margin_x;
     const double lw = o.lane_width;
     const double lanes_width = lw * o.lane_count;
-    const double cw = lanes_width + 2.0 * mx;
-    const double ch = o.time_height * (c.end_time - float_time(score, from_integer(start))) + 2.0 * o.margin_y;
+    const double cw = column_width(o);
+    const double ch = column_height(o, score, start, end);
     const std::int64_t xl = round_even(mx);
     const std::int64_t xr = round_even(mx + lanes_width);
     const Fraction lo = from_integer(start - 1);
@@ -355,7 +377,6 @@ RenderedColumn render_column(const DrawingOptions& options, Score& score, const 
         draw_note(c, score.active_notes[pos]);
     }
 
-    TextBuffer& main = layers.main;
     // 2. Background and lane area.
     put(main, "<rect x=\"0\" y=\"0\" width=\"", Rounded{cw}, "\" height=\"", Rounded{ch},
         "\" class=\"background\"/><rect x=\"", Int{o.margin_x}, "\" y=\"0\" width=\"", Rounded{lanes_width},
@@ -497,10 +518,17 @@ RenderedColumn render_column(const DrawingOptions& options, Score& score, const 
         }
     }
 
+    append_layers(layers, main);  // its own main layer is empty
+    scratch = std::move(layers);
+}
+
+RenderedColumn render_column(const DrawingOptions& options, Score& score, const Lyric* lyric,
+                             std::int64_t start, std::int64_t end, ChartIndex& index) {
     RenderedColumn out;
-    out.layers = std::move(layers);
-    out.width = cw;
-    out.height = ch;
+    ColumnLayers scratch;
+    write_column(options, score, lyric, start, end, index, out.layers.main, scratch);
+    out.width = column_width(options);
+    out.height = column_height(options, score, start, end);
     return out;
 }
 

@@ -54,10 +54,21 @@ struct RenderedColumn {
     std::size_t size() const;
     // The column's text: its layers stacked bottom to top.
     void append_to(std::string& out) const;
+    void append_to(TextBuffer& out) const;
     std::string text() const;
 };
 
-// Bars start..end (start < end). Columns are cheapest when taken in increasing order.
+// Width of every column; height of the column of bars start..end.
+double column_width(const DrawingOptions& options);
+double column_height(const DrawingOptions& options, Score& score, std::int64_t start, std::int64_t end);
+
+// Writes the column's text to `out`: the main layer straight in, the upper layers
+// through `scratch`, whose buffers keep their room from one column to the next.
+// Columns are cheapest when taken in increasing order.
+void write_column(const DrawingOptions& options, Score& score, const Lyric* lyric, std::int64_t start,
+                  std::int64_t end, ChartIndex& index, TextBuffer& out, ColumnLayers& scratch);
+
+// Bars start..end (start < end), as one text in layers.main.
 RenderedColumn render_column(const DrawingOptions& options, Score& score, const Lyric* lyric,
                              std::int64_t start, std::int64_t end, ChartIndex& index);
 // The same for a single column, with an index of its own.

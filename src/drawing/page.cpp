@@ -11,6 +11,8 @@ namespace qs {
 
 namespace {
 
+constexpr std::size_t PIECE_BYTES = 1 << 20;
+
 std::string percent(const char* prefix, double ratio) {
     std::string s(prefix);
     append_two_decimals(s, ratio * 100.0);
@@ -18,7 +20,7 @@ std::string percent(const char* prefix, double ratio) {
     return s;
 }
 
-void put_symbols(std::string& out, const DrawingOptions& o) {
+void put_symbols(TextBuffer& out, const DrawingOptions& o) {
     for (int k = 0; k < 7; ++k) {
         put(out, "<symbol id=\"notes-", Int{k}, "\" viewBox=\"0 0 112 56\"><image href=\"", o.note_host, "/notes_",
             Int{k}, '.', o.note_asset_extension, "\" x=\"", Num{-3}, "\" y=\"", Num{-3}, "\" width=\"", Num{118},
@@ -139,24 +141,23 @@ std::vector<std::pair<std::int64_t, std::int64_t>> cut_columns(Score& score, std
     return columns;
 }
 
-std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric) {
+std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score, const Lyric* lyric) {
     const DrawingOptions& o = options;
     const std::int64_t bars = bar_count(score);
     compute_overlays(options, score);
     const auto columns = cut_columns(score, bars);
 
-    ChartIndex index = build_chart_index(score, lyric);
-    std::vector<RenderedColumn> rendered;
-    rendered.reserve(columns.size());
+    // The page size comes first, so the heights go before any column is drawn.
+    const double column_w = column_width(o);
+    std::vector<double> heights;
+    heights.reserve(columns.size());
     double width_sum = 0.0;
     double height_max = 0.0;
-    std::size_t column_bytes = 0;
     for (const auto& [start, end] : columns) {
-        rendered.push_back(render_column(o, score, lyric, start, end, index));
-        const RenderedColumn& c = rendered.back();
-        width_sum += c.width;
-        height_max = rendered.size() == 1 || c.height > height_max ? c.height : height_max;
-        column_bytes += c.size() + 96;
+        heights.push_back(column_height(o, score, start, end));
+        const double h = heights.back();
+        width_sum += column_w;
+        height_max = heights.size() == 1 || h > height_max ? h : height_max;
     }
 
     const double mx = o.margin_x;
@@ -165,43 +166,66 @@ std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric
     const std::int64_t page_width = round_even(width_sum + 2.0 * mx);
     const std::int64_t page_height = round_even(height_max + 4.0 * my + meta_height);
 
-    std::string out;
+    std::vector<TextBuffer> pieces;
+    pieces.emplace_back();
     const std::size_t symbol_bytes = 7 * (400 + 1100 * static_cast<std::size_t>(o.lane_count > 0 ? o.lane_count : 0));
-    out.reserve(64 * 1024 + column_bytes + o.style_sheet.size() + symbol_bytes);
-    put(out, "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"",
+    pieces.back().reserve(PIECE_BYTES + 64 * 1024 + o.style_sheet.size() + symbol_bytes);
+    TextBuffer* out = &pieces.back();
+    put(*out, "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"",
         Int{page_width}, "\" height=\"", Int{page_height}, "\"><defs><style>", o.style_sheet, "</style>",
         GRADIENT_DEFINITIONS);
-    put_symbols(out, o);
-    out.append("</defs>");
+    put_symbols(*out, o);
+    out->append("</defs>");
 
     const std::int64_t y0 = round_even(height_max + 2.0 * my);
-    put(out, "<rect x=\"0\" y=\"0\" width=\"", Int{page_width}, "\" height=\"", Int{y0}, "\" class=\"background\"/>");
-    put(out, "<rect x=\"0\" y=\"", Int{y0}, "\" width=\"", Int{page_width}, "\" height=\"",
+    put(*out, "<rect x=\"0\" y=\"0\" width=\"", Int{page_width}, "\" height=\"", Int{y0}, "\" class=\"background\"/>");
+    put(*out, "<rect x=\"0\" y=\"", Int{y0}, "\" width=\"", Int{page_width}, "\" height=\"",
         Rounded{2.0 * my + meta_height}, "\" class=\"meta\"/>");
-    put(out, "<line x1=\"0\" y1=\"", Int{y0}, "\" x2=\"", Int{page_width}, "\" y2=\"", Int{y0},
+    put(*out, "<line x1=\"0\" y1=\"", Int{y0}, "\" x2=\"", Int{page_width}, "\" y2=\"", Int{y0},
         "\" class=\"meta-line\"/>");
 
     const Meta& meta = score.meta;
     const std::string_view jacket =
         meta.jacket && !meta.jacket->empty() ? std::string_view(*meta.jacket) : std::string_view(DEFAULT_JACKET_URL);
-    put(out, "<image href=\"", Esc{jacket}, "\" x=\"", Int{2 * static_cast<std::int64_t>(o.margin_x)}, "\" y=\"",
+    put(*out, "<image href=\"", Esc{jacket}, "\" x=\"", Int{2 * static_cast<std::int64_t>(o.margin_x)}, "\" y=\"",
         Rounded{height_max + 3.0 * my}, "\" width=\"", Int{o.meta_height}, "\" height=\"", Int{o.meta_height},
         "\"/>");
     const std::int64_t text_x = static_cast<std::int64_t>(o.meta_height) + 4 * static_cast<std::int64_t>(o.margin_x);
-    put(out, "<text x=\"", Int{text_x}, "\" y=\"", Rounded{height_max + meta_height + 3.0 * my - 16.0},
+    put(*out, "<text x=\"", Int{text_x}, "\" y=\"", Rounded{height_max + meta_height + 3.0 * my - 16.0},
         "\" class=\"title\">", Esc{title_text(meta)}, "</text>");
-    put(out, "<text x=\"", Int{text_x}, "\" y=\"", Rounded{height_max + meta_height / 3.0 + 3.0 * my - 8.0},
+    put(*out, "<text x=\"", Int{text_x}, "\" y=\"", Rounded{height_max + meta_height / 3.0 + 3.0 * my - 8.0},
         "\" class=\"subtitle\">", Esc{subtitle_text(meta, o)}, "</text>");
 
+    ChartIndex index = build_chart_index(score, lyric);
+    ColumnLayers scratch;
     double offset = 0.0;
-    for (const RenderedColumn& c : rendered) {
-        put(out, "<svg x=\"", Rounded{offset + mx}, "\" y=\"", Rounded{height_max - c.height + my}, "\" width=\"",
-            Rounded{c.width}, "\" height=\"", Rounded{c.height}, "\">");
-        c.append_to(out);
-        out.append("</svg>");
-        offset += c.width;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (out->size() >= PIECE_BYTES) {
+            pieces.emplace_back();
+            out = &pieces.back();
+            out->reserve(PIECE_BYTES + PIECE_BYTES / 4);
+        }
+        const double h = heights[i];
+        put(*out, "<svg x=\"", Rounded{offset + mx}, "\" y=\"", Rounded{height_max - h + my}, "\" width=\"",
+            Rounded{column_w}, "\" height=\"", Rounded{h}, "\">");
+        write_column(o, score, lyric, columns[i].first, columns[i].second, index, *out, scratch);
+        out->append("</svg>");
+        offset += column_w;
     }
-    out.append("</svg>");
+    out->append("</svg>");
+    return pieces;
+}
+
+std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric) {
+    std::vector<TextBuffer> pieces = render_svg_pieces(options, score, lyric);
+    std::size_t total = 0;
+    for (const TextBuffer& p : pieces) total += p.size();
+    std::string out;
+    out.reserve(total);
+    for (TextBuffer& p : pieces) {
+        out.append(p.data(), p.size());
+        p = TextBuffer();
+    }
     return out;
 }
 
