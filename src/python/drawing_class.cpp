@@ -210,18 +210,18 @@ PyObject* drawing_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
         }
         DrawingData& d = data(self);
         const Lyric* lyric = given_lyric ? &*given_lyric : (d.lyric ? &*d.lyric : nullptr);
-        std::string svg;
+        std::vector<TextBuffer> svg;
         if (score) {
-            svg = render_svg(d.options, value_of<Score>(score), lyric);
+            svg = render_svg_pieces(d.options, value_of<Score>(score), lyric);
         } else if (d.chart) {
             // The stored chart stays as built; the copy takes the timing caches.
             Score copy = *d.chart;
-            svg = render_svg(d.options, copy, lyric);
+            svg = render_svg_pieces(d.options, copy, lyric);
         } else {
             PyErr_SetString(PyExc_TypeError, SCORE_REQUIRED_MESSAGE);
             return nullptr;
         }
-        return to_str(svg);
+        return pieces_to_str(svg);
     });
 }
 

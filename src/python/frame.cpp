@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "python/classes.h"
+#include "text/unicode.h"
 
 namespace qs::py {
 
@@ -543,8 +550,130 @@ int noted_int(const char* name) {
 // ---------------------------------------------------------------------------
 // Results.
 
-PyObject* to_str(std::string_view text) {
-    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+namespace {
+
+// Index of the first byte at or above 0x80 from i on (n if none), sixteen at a time.
+std::size_t skip_ascii(const unsigned char* p, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+    while (i + 16 <= n) {
+        const int mask = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
+    }
+#endif
+    while (i < n && p[i] < 0x80) ++i;
+    return i;
+}
+
+// Validates UTF-8 and adds its characters; top keeps the largest lead byte, which
+// decides the kind of the str.
+bool measure_utf8(std::string_view bytes, std::size_t& chars, unsigned char& top) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    std::size_t count = 0;
+    while (i < n) {
+        const std::size_t j = skip_ascii(p, i, n);
+        count += j - i;
+        // A run of bytes above ASCII ends at an ASCII byte, which no sequence contains.
+        std::size_t k = j;
+        while (k < n && p[k] >= 0x80) {
+            if ((p[k] & 0xC0) != 0x80) ++count;
+            top = p[k] > top ? p[k] : top;
+            ++k;
+        }
+        if (k > j && !text::is_valid_utf8(bytes.substr(j, k - j))) return false;
+        i = k;
+    }
+    chars += count;
+    return true;
+}
+
+// Copies valid UTF-8 into a str buffer of the given code unit; returns the end.
+template <class Unit>
+Unit* fill_units(Unit* out, std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t j = skip_ascii(p, i, n);
+        if constexpr (sizeof(Unit) == 1) {
+            std::memcpy(out, p + i, j - i);
+            out += j - i;
+            i = j;
+        } else {
+#if defined(__SSE2__)
+            if constexpr (sizeof(Unit) == 2) {
+                const __m128i zero = _mm_setzero_si128();
+                for (; i + 16 <= j; i += 16, out += 16) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+                }
+            }
+#endif
+            for (; i < j; ++i) *out++ = static_cast<Unit>(p[i]);
+        }
+        while (i < n && p[i] >= 0x80) *out++ = static_cast<Unit>(text::decode(bytes, i));
+    }
+    return out;
+}
+
+}  // namespace
+
+PyObject* to_str(std::span<const std::string_view> parts, const std::function<void(std::size_t)>& release) {
+    std::size_t chars = 0;
+    unsigned char top = 0;
+    bool valid = true;
+    for (std::string_view part : parts) {
+        if (!measure_utf8(part, chars, top)) {
+            valid = false;
+            break;
+        }
+    }
+    if (!valid || chars > static_cast<std::size_t>(PY_SSIZE_T_MAX)) {
+        // Raises the decoder's own error (or decodes a character split between parts).
+        std::string joined;
+        for (std::string_view part : parts) joined.append(part);
+        for (std::size_t i = 0; i < parts.size(); ++i) release(i);
+        return PyUnicode_DecodeUTF8(joined.data(), static_cast<Py_ssize_t>(joined.size()), "strict");
+    }
+    // Lead bytes up to C3 give code points below 0x100, up to EF below 0x10000.
+    const Py_UCS4 max_char = top < 0x80 ? 0x7F : top <= 0xC3 ? 0xFF : top <= 0xEF ? 0xFFFF : 0x10FFFF;
+    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(chars), max_char);
+    if (str == nullptr) return nullptr;
+    const int kind = PyUnicode_KIND(str);
+    void* data = PyUnicode_DATA(str);
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string_view part = parts[i];
+        if (max_char == 0x7F) {
+            if (!part.empty()) std::memcpy(static_cast<char*>(data) + done, part.data(), part.size());
+            done += part.size();
+        } else if (kind == PyUnicode_1BYTE_KIND) {
+            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS1*>(data) + done, part) -
+                                            static_cast<Py_UCS1*>(data));
+        } else if (kind == PyUnicode_2BYTE_KIND) {
+            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS2*>(data) + done, part) -
+                                            static_cast<Py_UCS2*>(data));
+        } else {
+            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS4*>(data) + done, part) -
+                                            static_cast<Py_UCS4*>(data));
+        }
+        release(i);
+    }
+    return str;
+}
+
+void give_back_memory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+PyObject* to_str(std::string_view bytes) {
+    const std::string_view parts[1] = {bytes};
+    return to_str(parts, [](std::size_t) {});
 }
 
 PyObject* to_str_or_none(const std::optional<std::string>& text) {

@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -271,7 +273,33 @@ PyObject* guarded(F&& body) noexcept {
 
 // ---------------------------------------------------------------------------
 // Results.
+// Long texts become a str in one pass over their UTF-8 bytes; text that is not valid
+// UTF-8 raises UnicodeDecodeError.
 PyObject* to_str(std::string_view text);
+// The same for a text given in consecutive parts; release(i) is called as soon as
+// part i has been copied, so the parts can be freed early.
+PyObject* to_str(std::span<const std::string_view> parts, const std::function<void(std::size_t)>& release);
+// Hands freed heap memory back to the system, where the allocator keeps it otherwise.
+void give_back_memory();
+
+// A rendered document given in pieces, each freed once copied. For a large document
+// the freed pieces go back to the system at once, so that the text and the str it
+// becomes are not both held in full.
+template <class Piece>
+PyObject* pieces_to_str(std::vector<Piece>& pieces) {
+    std::vector<std::string_view> views;
+    views.reserve(pieces.size());
+    std::size_t total = 0;
+    for (const Piece& p : pieces) {
+        views.emplace_back(p.data(), p.size());
+        total += p.size();
+    }
+    const bool large = total >= (std::size_t{8} << 20);
+    return to_str(views, [&](std::size_t i) {
+        pieces[i] = Piece();
+        if (large) give_back_memory();
+    });
+}
 PyObject* to_str_or_none(const std::optional<std::string>& text);
 PyObject* to_float_or_none(const std::optional<double>& value);
 PyObject* none();

@@ -65,7 +65,8 @@ PyObject* one_call(const char* func, const char* first, Output output, PyObject*
             PyErr_SetString(PyExc_RuntimeError, NO_RASTER_MESSAGE);
             return nullptr;
         }
-        return to_str(render_svg(options, score, lyric ? &*lyric : nullptr));
+        std::vector<TextBuffer> svg = render_svg_pieces(options, score, lyric ? &*lyric : nullptr);
+        return pieces_to_str(svg);
     });
 }
 

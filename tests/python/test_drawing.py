@@ -191,3 +191,19 @@ def test_constructor_positional_and_keyword_binding():
     with pytest.raises(TypeError) as info:
         q.Drawing(s, score=s)
     assert str(info.value) == "Drawing.__new__() got multiple values for argument 'score'"
+
+
+def test_svg_text_of_every_width():
+    # Titles that need one, two and four bytes per character in the str, on a chart
+    # long enough to be rendered in several pieces.
+    lines = ["#BPM01: 120", "#00008: 01"]
+    lines += ["#%03d1%s:%s" % (bar, "3", "13" * 16) for bar in range(1200)]
+    body = "\n".join(lines) + "\n"
+    for title in ("plain", "caf\u00e9", "\u30ab\u30ca \u00e9", "clef \U0001d11e \u00e9"):
+        s = q.Score.from_str('#TITLE "%s"\n' % title + body)
+        out = q.Drawing(score=s).svg()
+        assert len(out.encode("utf-8")) > 3 << 20
+        assert 'class="title">%s</text>' % title in out
+        assert out.endswith("</svg></svg>")
+        assert out == out.encode("utf-8").decode("utf-8")
+        assert max(out) == max(max(title), max(q.Drawing(score=q.Score.from_str(body)).svg()))
