@@ -162,6 +162,17 @@ TEST(Gradients, TwoLinearGradients) {
                   "<linearGradient id=\"decoration-critical-gradient\" x1=\"0\" y1=\"1\" x2=\"0\" y2=\"0\">" + stops);
 }
 
+// An empty, never-grown buffer has no storage: appending it must not hand memcpy a null source.
+TEST(TextBuffer, AppendingAnEmptyBufferIsANoOp) {
+    TextBuffer empty, out;
+    out.append(empty.data(), empty.size());
+    out.append(std::string_view());
+    EXPECT_TRUE(out.empty());
+    out.append("ab", 2);
+    out.append(empty.data(), empty.size());
+    EXPECT_EQ(out.view(), "ab");
+}
+
 TEST(Options, Defaults) {
     DrawingOptions o = build_options({});
     EXPECT_EQ(o.note_host, "https://static.quorvel.example/live/note/custom01");
