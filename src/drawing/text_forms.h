@@ -50,6 +50,7 @@ public:
     void commit(char* new_end) { end_ = new_end; }
 
     void append(const char* s, std::size_t n) {
+        if (n == 0) return;  // an empty buffer's storage may be null, and memcpy must not see it
         char* p = grow(n);
         std::memcpy(p, s, n);
         end_ = p + n;
