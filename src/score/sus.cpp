@@ -28,6 +28,12 @@ int base36_digit(char32_t c) {
 
 int two_char_id(char32_t c1, char32_t c2) { return 36 * base36_digit(c1) + base36_digit(c2); }
 
+bool is_ascii(std::string_view s) {
+    unsigned char any = 0;
+    for (char c : s) any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 // Skips the run of characters accepted by `accept` starting at pos; returns its end.
 template <class Pred>
 std::size_t skip_run(std::string_view s, std::size_t pos, Pred accept) {
@@ -122,6 +128,8 @@ struct SpeedEntry {
 class SusReader {
 public:
     Score read(std::string_view text) {
+        // Most bytes of a chart are note pairs; this spares most of the regrowth.
+        score_.notes.reserve(text.size() / 32);
         std::size_t pos = 0;
         while (pos < text.size()) {
             std::size_t lf = text.find('\n', pos);
@@ -225,11 +233,23 @@ private:
     // index i that is not "00"; n counts every character, a final odd one included.
     template <class F>
     void for_each_pair(std::string_view value, std::int64_t measure, F&& f) {
+        // measure has at most three digits, so measure * n + i stays far from overflow
+        // and one normalisation gives the same value as measure + i/n.
+        if (is_ascii(value)) {
+            // The usual case: the bytes are the characters.
+            const std::size_t n = value.size();
+            const auto d = static_cast<std::int64_t>(n);
+            for (std::size_t i = 0; i + 1 < n; i += 2) {
+                const char32_t c1 = static_cast<unsigned char>(value[i]);
+                const char32_t c2 = static_cast<unsigned char>(value[i + 1]);
+                if (c1 == U'0' && c2 == U'0') continue;
+                f(Fraction(measure * d + static_cast<std::int64_t>(i), d), c1, c2);
+            }
+            return;
+        }
         chars_.clear();
         for (std::size_t pos = 0; pos < value.size();) chars_.push_back(decode(value, pos));
         const std::size_t n = chars_.size();
-        // measure has at most three digits, so measure * n + i stays far from overflow
-        // and one normalisation gives the same value as measure + i/n.
         const auto d = static_cast<std::int64_t>(n);
         for (std::size_t i = 0; i + 1 < n; i += 2) {
             char32_t c1 = chars_[i], c2 = chars_[i + 1];
