@@ -85,23 +85,6 @@ int hex_value(char c) {
     return -1;
 }
 
-void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 // One member per key, the last occurrence winning; sorted for binary search.
 void finish_object(std::vector<Member>& members) {
@@ -354,7 +337,7 @@ private:
         if (!read_hex4(n)) return false;
         if (n >= 0xDC00 && n <= 0xDFFF) return fail_before(LONE_SURROGATE);
         if (n < 0xD800 || n > 0xDBFF) {
-            append_utf8(out, n);
+            text::append_utf8(out, static_cast<char32_t>(n));
             return true;
         }
         if (p_ == end_) return fail_eof(EOF_STRING);
@@ -366,7 +349,7 @@ private:
         std::uint32_t n2 = 0;
         if (!read_hex4(n2)) return false;
         if (n2 < 0xDC00 || n2 > 0xDFFF) return fail_before(LONE_SURROGATE);
-        append_utf8(out, 0x10000 + ((n - 0xD800) << 10) + (n2 - 0xDC00));
+        text::append_utf8(out, static_cast<char32_t>(0x10000 + ((n - 0xD800) << 10) + (n2 - 0xDC00)));
         return true;
     }
 

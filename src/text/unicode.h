@@ -47,6 +47,8 @@ inline char32_t decode(std::string_view text, std::size_t& pos) {
     }
     return decode_multibyte(text, pos);
 }
+// Appends the UTF-8 form of a scalar value.
+void append_utf8(std::string& out, char32_t c);
 // Number of scalar values in the text.
 std::size_t count_chars(std::string_view text);
 
