@@ -11,7 +11,7 @@ namespace qs {
 
 namespace {
 
-constexpr std::size_t PIECE_BYTES = 1 << 20;
+constexpr std::size_t PART_BYTES = 256 * 1024;
 
 std::string percent(const char* prefix, double ratio) {
     std::string s(prefix);
@@ -141,7 +141,7 @@ std::vector<std::pair<std::int64_t, std::int64_t>> cut_columns(Score& score, std
     return columns;
 }
 
-std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score, const Lyric* lyric) {
+bool render_svg_to(DrawingOptions& options, Score& score, const Lyric* lyric, const SvgSink& sink) {
     const DrawingOptions& o = options;
     const std::int64_t bars = bar_count(score);
     compute_overlays(options, score);
@@ -166,11 +166,20 @@ std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score,
     const std::int64_t page_width = round_even(width_sum + 2.0 * mx);
     const std::int64_t page_height = round_even(height_max + 4.0 * my + meta_height);
 
-    std::vector<TextBuffer> pieces;
-    pieces.emplace_back();
+    TextBuffer buffer;
     const std::size_t symbol_bytes = 7 * (400 + 1100 * static_cast<std::size_t>(o.lane_count > 0 ? o.lane_count : 0));
-    pieces.back().reserve(PIECE_BYTES + 64 * 1024 + o.style_sheet.size() + symbol_bytes);
-    TextBuffer* out = &pieces.back();
+    const std::size_t head_bytes = 64 * 1024 + o.style_sheet.size() + symbol_bytes;
+    buffer.reserve(PART_BYTES + head_bytes);
+    TextBuffer* out = &buffer;
+    // A few hundred bytes per note and some kilobytes per column, generously.
+    std::size_t expected = head_bytes + 4096 * columns.size() + 512 * score.active_notes.size();
+    expected = expected < (std::size_t{1} << 28) ? expected : std::size_t{1} << 28;
+    auto flush = [&] {
+        const bool go_on = sink(buffer.view(), expected);
+        expected = 0;
+        buffer.clear();
+        return go_on;
+    };
     put(*out, "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"",
         Int{page_width}, "\" height=\"", Int{page_height}, "\"><defs><style>", o.style_sheet, "</style>",
         GRADIENT_DEFINITIONS);
@@ -200,11 +209,7 @@ std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score,
     ColumnLayers scratch;
     double offset = 0.0;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (out->size() >= PIECE_BYTES) {
-            pieces.emplace_back();
-            out = &pieces.back();
-            out->reserve(PIECE_BYTES + PIECE_BYTES / 4);
-        }
+        if (out->size() >= PART_BYTES && !flush()) return false;
         const double h = heights[i];
         put(*out, "<svg x=\"", Rounded{offset + mx}, "\" y=\"", Rounded{height_max - h + my}, "\" width=\"",
             Rounded{column_w}, "\" height=\"", Rounded{h}, "\">");
@@ -213,19 +218,16 @@ std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score,
         offset += column_w;
     }
     out->append("</svg>");
-    return pieces;
+    return flush();
 }
 
 std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric) {
-    std::vector<TextBuffer> pieces = render_svg_pieces(options, score, lyric);
-    std::size_t total = 0;
-    for (const TextBuffer& p : pieces) total += p.size();
     std::string out;
-    out.reserve(total);
-    for (TextBuffer& p : pieces) {
-        out.append(p.data(), p.size());
-        p = TextBuffer();
-    }
+    render_svg_to(options, score, lyric, [&](std::string_view part, std::size_t expected) {
+        if (out.empty()) out.reserve(expected);
+        out.append(part);
+        return true;
+    });
     return out;
 }
 

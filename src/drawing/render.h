@@ -1,11 +1,12 @@
 // Rendering a whole chart as one SVG document.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "drawing/options.h"
-#include "drawing/text_forms.h"
 #include "lyric/lyric.h"
 #include "score/score.h"
 
@@ -13,8 +14,11 @@ namespace qs {
 
 // Rewrites options.overlays; fills the chart's timing caches; otherwise reads only.
 std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric);
-// The same document in consecutive pieces of about a megabyte, so that a caller can
-// copy it elsewhere while freeing what it has copied.
-std::vector<TextBuffer> render_svg_pieces(DrawingOptions& options, Score& score, const Lyric* lyric);
+// The same document handed to `sink` in consecutive parts of a few hundred kilobytes,
+// each valid only during the call (one buffer is reused), so that the caller can copy
+// it elsewhere without the whole text ever being held. The first call's `expected` is
+// a rough size of the whole document. Stops, returning false, when the sink does.
+using SvgSink = std::function<bool(std::string_view part, std::size_t expected)>;
+bool render_svg_to(DrawingOptions& options, Score& score, const Lyric* lyric, const SvgSink& sink);
 
 }  // namespace qs

@@ -210,18 +210,19 @@ PyObject* drawing_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
         }
         DrawingData& d = data(self);
         const Lyric* lyric = given_lyric ? &*given_lyric : (d.lyric ? &*d.lyric : nullptr);
-        std::vector<TextBuffer> svg;
+        StrBuilder svg;
+        auto sink = [&](std::string_view part, std::size_t expected) { return svg.add(part, expected); };
         if (score) {
-            svg = render_svg_pieces(d.options, value_of<Score>(score), lyric);
+            if (!render_svg_to(d.options, value_of<Score>(score), lyric, sink)) return nullptr;
         } else if (d.chart) {
             // The stored chart stays as built; the copy takes the timing caches.
             Score copy = *d.chart;
-            svg = render_svg_pieces(d.options, copy, lyric);
+            if (!render_svg_to(d.options, copy, lyric, sink)) return nullptr;
         } else {
             PyErr_SetString(PyExc_TypeError, SCORE_REQUIRED_MESSAGE);
             return nullptr;
         }
-        return pieces_to_str(svg);
+        return svg.finish();
     });
 }
 

@@ -6,9 +6,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "python/classes.h"
 #include "text/unicode.h"
@@ -621,59 +618,96 @@ Unit* fill_units(Unit* out, std::string_view bytes) {
 
 }  // namespace
 
-PyObject* to_str(std::span<const std::string_view> parts, const std::function<void(std::size_t)>& release) {
+bool StrBuilder::widen(Py_UCS4 max_char) {
+    max_char_ = max_char;
+    if (str_ == nullptr) return true;
+    PyObject* wider = PyUnicode_New(static_cast<Py_ssize_t>(capacity_), max_char);
+    if (wider == nullptr) return false;
+    if (length_ > 0 && PyUnicode_CopyCharacters(wider, 0, str_, 0, static_cast<Py_ssize_t>(length_)) < 0) {
+        Py_DECREF(wider);
+        return false;
+    }
+    Py_DECREF(str_);
+    str_ = wider;
+    return true;
+}
+
+bool StrBuilder::reserve(std::size_t chars, std::size_t expected) {
+    const std::size_t need = length_ + chars;
+    if (str_ != nullptr && need <= capacity_) return true;
+    std::size_t cap = std::max({need, 2 * capacity_, expected});
+    if (need > static_cast<std::size_t>(PY_SSIZE_T_MAX) || need < length_) {
+        PyErr_NoMemory();
+        return false;
+    }
+    if (cap > static_cast<std::size_t>(PY_SSIZE_T_MAX)) cap = need;
+    if (str_ == nullptr) {
+        str_ = PyUnicode_New(static_cast<Py_ssize_t>(cap), max_char_);
+        if (str_ == nullptr) return false;
+    } else if (PyUnicode_Resize(&str_, static_cast<Py_ssize_t>(cap)) < 0) {
+        return false;
+    }
+    capacity_ = cap;
+    return true;
+}
+
+bool StrBuilder::to_bytes() {
+    bytes_mode_ = true;
+    if (str_ == nullptr) return true;
+    Ref head(PyUnicode_Substring(str_, 0, static_cast<Py_ssize_t>(length_)));
+    if (!head) return false;
+    Py_ssize_t n = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(head.get(), &n);
+    if (utf8 == nullptr) return false;
+    bytes_.assign(utf8, static_cast<std::size_t>(n));
+    Py_CLEAR(str_);
+    return true;
+}
+
+bool StrBuilder::add(std::string_view part, std::size_t expected) {
+    if (bytes_mode_) {
+        bytes_.append(part);
+        return true;
+    }
     std::size_t chars = 0;
     unsigned char top = 0;
-    bool valid = true;
-    for (std::string_view part : parts) {
-        if (!measure_utf8(part, chars, top)) {
-            valid = false;
-            break;
-        }
+    if (!measure_utf8(part, chars, top)) {
+        if (!to_bytes()) return false;
+        bytes_.append(part);
+        return true;
     }
-    if (!valid || chars > static_cast<std::size_t>(PY_SSIZE_T_MAX)) {
-        // Raises the decoder's own error (or decodes a character split between parts).
-        std::string joined;
-        for (std::string_view part : parts) joined.append(part);
-        for (std::size_t i = 0; i < parts.size(); ++i) release(i);
-        return PyUnicode_DecodeUTF8(joined.data(), static_cast<Py_ssize_t>(joined.size()), "strict");
-    }
+    if (chars == 0) return true;
     // Lead bytes up to C3 give code points below 0x100, up to EF below 0x10000.
     const Py_UCS4 max_char = top < 0x80 ? 0x7F : top <= 0xC3 ? 0xFF : top <= 0xEF ? 0xFFFF : 0x10FFFF;
-    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(chars), max_char);
-    if (str == nullptr) return nullptr;
-    const int kind = PyUnicode_KIND(str);
-    void* data = PyUnicode_DATA(str);
-    std::size_t done = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const std::string_view part = parts[i];
-        if (max_char == 0x7F) {
-            if (!part.empty()) std::memcpy(static_cast<char*>(data) + done, part.data(), part.size());
-            done += part.size();
-        } else if (kind == PyUnicode_1BYTE_KIND) {
-            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS1*>(data) + done, part) -
-                                            static_cast<Py_UCS1*>(data));
-        } else if (kind == PyUnicode_2BYTE_KIND) {
-            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS2*>(data) + done, part) -
-                                            static_cast<Py_UCS2*>(data));
-        } else {
-            done = static_cast<std::size_t>(fill_units(static_cast<Py_UCS4*>(data) + done, part) -
-                                            static_cast<Py_UCS4*>(data));
+    if (max_char > max_char_ && !widen(max_char)) return false;
+    if (!reserve(chars, expected)) return false;
+    void* data = PyUnicode_DATA(str_);
+    if (max_char_ == 0x7F) {
+        std::memcpy(static_cast<char*>(data) + length_, part.data(), part.size());
+    } else {
+        switch (PyUnicode_KIND(str_)) {
+            case PyUnicode_1BYTE_KIND: fill_units(static_cast<Py_UCS1*>(data) + length_, part); break;
+            case PyUnicode_2BYTE_KIND: fill_units(static_cast<Py_UCS2*>(data) + length_, part); break;
+            default: fill_units(static_cast<Py_UCS4*>(data) + length_, part); break;
         }
-        release(i);
     }
-    return str;
+    length_ += chars;
+    return true;
 }
 
-void give_back_memory() {
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
+PyObject* StrBuilder::finish() {
+    if (bytes_mode_) return PyUnicode_DecodeUTF8(bytes_.data(), static_cast<Py_ssize_t>(bytes_.size()), "strict");
+    if (str_ == nullptr) return PyUnicode_New(0, 0);
+    if (length_ != capacity_ && PyUnicode_Resize(&str_, static_cast<Py_ssize_t>(length_)) < 0) return nullptr;
+    PyObject* out = str_;
+    str_ = nullptr;
+    return out;
 }
 
-PyObject* to_str(std::string_view bytes) {
-    const std::string_view parts[1] = {bytes};
-    return to_str(parts, [](std::size_t) {});
+PyObject* to_str(std::string_view text) {
+    StrBuilder b;
+    if (!b.add(text)) return nullptr;
+    return b.finish();
 }
 
 PyObject* to_str_or_none(const std::optional<std::string>& text) {

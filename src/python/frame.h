@@ -9,10 +9,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -273,33 +271,36 @@ PyObject* guarded(F&& body) noexcept {
 
 // ---------------------------------------------------------------------------
 // Results.
-// Long texts become a str in one pass over their UTF-8 bytes; text that is not valid
-// UTF-8 raises UnicodeDecodeError.
-PyObject* to_str(std::string_view text);
-// The same for a text given in consecutive parts; release(i) is called as soon as
-// part i has been copied, so the parts can be freed early.
-PyObject* to_str(std::span<const std::string_view> parts, const std::function<void(std::size_t)>& release);
-// Hands freed heap memory back to the system, where the allocator keeps it otherwise.
-void give_back_memory();
+// UTF-8 text given in consecutive parts, copied straight into a str as it comes, so
+// that a long text need not be held whole beside its str. Text that is not valid
+// UTF-8 makes finish() raise UnicodeDecodeError, as decoding it whole would.
+class StrBuilder {
+public:
+    StrBuilder() = default;
+    StrBuilder(const StrBuilder&) = delete;
+    StrBuilder& operator=(const StrBuilder&) = delete;
+    ~StrBuilder() { Py_XDECREF(str_); }
 
-// A rendered document given in pieces, each freed once copied. For a large document
-// the freed pieces go back to the system at once, so that the text and the str it
-// becomes are not both held in full.
-template <class Piece>
-PyObject* pieces_to_str(std::vector<Piece>& pieces) {
-    std::vector<std::string_view> views;
-    views.reserve(pieces.size());
-    std::size_t total = 0;
-    for (const Piece& p : pieces) {
-        views.emplace_back(p.data(), p.size());
-        total += p.size();
-    }
-    const bool large = total >= (std::size_t{8} << 20);
-    return to_str(views, [&](std::size_t i) {
-        pieces[i] = Piece();
-        if (large) give_back_memory();
-    });
-}
+    // `expected` is a rough size in bytes of the whole text, for the first allocation.
+    // False with a Python error set when memory runs out.
+    bool add(std::string_view part, std::size_t expected = 0);
+    // The str (new reference), or nullptr with an error set.
+    PyObject* finish();
+
+private:
+    bool reserve(std::size_t chars, std::size_t expected);
+    bool widen(Py_UCS4 max_char);
+    bool to_bytes();
+
+    PyObject* str_ = nullptr;
+    std::size_t length_ = 0;    // characters written
+    std::size_t capacity_ = 0;  // characters allocated
+    Py_UCS4 max_char_ = 0x7F;   // what the str's kind holds
+    bool bytes_mode_ = false;   // invalid text seen: keep bytes for the decoder's error
+    std::string bytes_;
+};
+
+PyObject* to_str(std::string_view text);
 PyObject* to_str_or_none(const std::optional<std::string>& text);
 PyObject* to_float_or_none(const std::optional<double>& value);
 PyObject* none();

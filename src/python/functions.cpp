@@ -65,8 +65,12 @@ PyObject* one_call(const char* func, const char* first, Output output, PyObject*
             PyErr_SetString(PyExc_RuntimeError, NO_RASTER_MESSAGE);
             return nullptr;
         }
-        std::vector<TextBuffer> svg = render_svg_pieces(options, score, lyric ? &*lyric : nullptr);
-        return pieces_to_str(svg);
+        StrBuilder svg;
+        if (!render_svg_to(options, score, lyric ? &*lyric : nullptr,
+                           [&](std::string_view part, std::size_t expected) { return svg.add(part, expected); })) {
+            return nullptr;
+        }
+        return svg.finish();
     });
 }
 

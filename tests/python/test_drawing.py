@@ -1,5 +1,7 @@
 """Drawing: construction arguments, rendering choices, raster refusals, font lists
 and geometry properties."""
+import re
+
 import pytest
 
 import quorvel_scores_rs as q
@@ -205,5 +207,15 @@ def test_svg_text_of_every_width():
         assert len(out.encode("utf-8")) > 3 << 20
         assert 'class="title">%s</text>' % title in out
         assert out.endswith("</svg></svg>")
-        assert out == out.encode("utf-8").decode("utf-8")
+        same_str = out == out.encode("utf-8").decode("utf-8")
+        assert same_str
         assert max(out) == max(max(title), max(q.Drawing(score=q.Score.from_str(body)).svg()))
+    # A wider character far into the document, after many parts have been copied.
+    s = q.Score.from_str(body)
+    plain = q.Drawing(score=s).svg()
+    out = q.Drawing(score=s, lyric=q.Lyric.load("900: \U0001d11e\n")).svg()
+    at = out.index("\U0001d11e")
+    same_str = out == out.encode("utf-8").decode("utf-8")
+    without_word = re.sub('<text [^>]*class="lyric-text">\U0001d11e</text>', "", out)
+    same_page = without_word == plain  # compared apart: no diff of megabytes on failure
+    assert at > len(out) // 2 and same_str and same_page
