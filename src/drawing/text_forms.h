@@ -44,7 +44,7 @@ public:
 
     // Room for n more bytes; write into it, then commit the end of what was written.
     char* grow(std::size_t n) {
-        if (n > static_cast<std::size_t>(cap_ - end_)) reallocate(size() + n);
+        if (n > static_cast<std::size_t>(cap_ - end_)) [[unlikely]] reallocate(size() + n);
         return end_;
     }
     void commit(char* new_end) { end_ = new_end; }
@@ -68,7 +68,8 @@ private:
         std::swap(end_, o.end_);
         std::swap(cap_, o.cap_);
     }
-    void reallocate(std::size_t want) {
+    // Out of line and cold, so that the appends around it stay small enough to inline.
+    [[gnu::noinline, gnu::cold]] void reallocate(std::size_t want) {
         std::size_t cap = static_cast<std::size_t>(cap_ - begin_);
         std::size_t next = cap < 256 ? 256 : cap * 2;
         if (next < want) next = want;
