@@ -38,16 +38,24 @@ void walk_tested(const std::vector<Note>& notes, NoteIndex head, Fn fn) {
 }
 
 // Bar length of the timing state in effect at q (the state event_at reports).
-Fraction bar_length_at(Score& score, const Fraction& q, bool events_sorted) {
-    if (!events_sorted) {
+Fraction bar_length_at(Score& score, const Fraction& q, ChartIndex& index) {
+    if (!index.events_sorted) {
         Event e = event_at(score, q);
         return e.bar_length ? *e.bar_length : from_integer(4);
     }
     const std::vector<TimingEntry>& table = build_timing_table(score);
-    auto it = std::upper_bound(table.begin(), table.end(), q,
-                               [](const Fraction& x, const TimingEntry& e) { return x < e.state.bar; });
-    std::size_t count = static_cast<std::size_t>(it - table.begin());
-    const Event& state = table[count > 0 ? count - 1 : 0].state;
+    // Bars are asked in rising order, so the entry of the last question usually holds.
+    std::size_t k = index.length_entry;
+    const bool holds = k < table.size() && (k == 0 || !(q < table[k].state.bar)) &&
+                       (k + 1 == table.size() || q < table[k + 1].state.bar);
+    if (!holds) {
+        auto it = std::upper_bound(table.begin(), table.end(), q,
+                                   [](const Fraction& x, const TimingEntry& e) { return x < e.state.bar; });
+        std::size_t count = static_cast<std::size_t>(it - table.begin());
+        k = count > 0 ? count - 1 : 0;
+        index.length_entry = k;
+    }
+    const Event& state = table[k].state;
     return state.bar_length ? *state.bar_length : from_integer(4);
 }
 
@@ -264,7 +272,7 @@ std::vector<std::uint32_t> select_notes(const Score& score, ChartIndex& index, s
 }
 
 // Interval to the next labelled note, as a fraction of four beats.
-Fraction tick_value(Score& score, const ChartIndex& index, std::uint32_t pos) {
+Fraction tick_value(Score& score, ChartIndex& index, std::uint32_t pos) {
     const std::vector<Note>& notes = score.notes;
     const std::vector<NoteIndex>& active = score.active_notes;
     const Fraction& p = bar(notes[active[pos]]);
@@ -275,7 +283,7 @@ Fraction tick_value(Score& score, const ChartIndex& index, std::uint32_t pos) {
         const Fraction gap = q - p;
         if (gap <= Fraction::raw(1, 2) || (gap <= from_integer(1) && floor(q) == floor(p))) d = gap;
     }
-    const Fraction length = bar_length_at(score, p, index.events_sorted);
+    const Fraction length = bar_length_at(score, p, index);
     return limit_denominator(d * length / from_integer(4), 100);
 }
 
@@ -419,7 +427,7 @@ void write_column(const DrawingOptions& options, Score& score, const Lyric* lyri
         const std::int64_t y = round_even(c.y(at));
         put(main, "<line x1=\"", Int{xl}, "\" y1=\"", Int{y}, "\" x2=\"", Int{xr}, "\" y2=\"", Int{y},
             "\" class=\"bar-line\"/>");
-        const Fraction length = bar_length_at(score, at, index.events_sorted);
+        const Fraction length = bar_length_at(score, at, index);
         const std::int64_t beats = ceiling(length);
         for (std::int64_t j = 1; j < beats; ++j) {
             const std::int64_t yb = round_even(c.y(at + from_integer(j) / length));

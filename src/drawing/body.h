@@ -36,6 +36,7 @@ struct ChartIndex {
     std::vector<double> note_times;            // seconds by note index, NaN until asked
     std::vector<Fraction> tick_values;         // interval label value per position, once known
     std::vector<bool> tick_known;
+    std::size_t length_entry = SIZE_MAX;       // timing entry that answered the last bar length
 
     // Sweep over columns taken in order: slides that may reach the current column.
     std::size_t sweep_next = 0;
