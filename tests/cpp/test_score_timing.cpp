@@ -114,5 +114,20 @@ TEST(Timing, BarAtTimeWalksTheList) {
     EXPECT_EQ(bar_at_time(events, 1.0 / 3.0).denominator <= 1000000, true);
 }
 
+// The remaining seconds come from from_float with denominators near 2^53; the final
+// sum and product must not wrap (they did in 64 bits for this ordinary tempo map).
+TEST(Timing, BarAtTimeDoesNotWrapOnFineOffsets) {
+    Event length;
+    length.bar = F(0);
+    length.bar_length = F(4);
+    std::vector<Event> events = {length, tempo(F(0), F(410)), tempo(F(1), F(277, 2)), tempo(F(9), F(138)),
+                                 tempo(F(13), F(275, 2))};
+    Score s = with_events(events);
+    for (std::int64_t i = 0; i < 16 * 96; i += 7) {
+        const Fraction bar = F(i, 96);
+        EXPECT_EQ(bar_at_time(s.events, to_float(exact_time(s, bar))), bar) << to_text(bar);
+    }
+}
+
 }  // namespace
 }  // namespace qs
