@@ -297,29 +297,30 @@ double to_float(const Fraction& f) {
 }
 
 std::string to_text(const Fraction& f) {
-    char buf[80];
-    char* p = buf;
-    char* const end = buf + sizeof buf;
-    auto put_int = [&](std::int64_t v) { p = std::to_chars(p, end, v).ptr; };
+    std::string out;
+    out.reserve(48);
+    auto put_int = [&out](std::int64_t v) {
+        char buf[24];  // 20 digits and a sign at most
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    };
 
     const std::int64_t i = div_trunc(f.numerator, f.denominator);
     if (f.denominator == 1) {
         put_int(i);
-        *p++ = '.';
+        out += '.';
     } else if (i != 0) {
         put_int(i);
-        *p++ = '.';
-        *p++ = '+';
+        out += ".+";
         // The remainder keeps the value's sign and is already in lowest terms.
         put_int(wrap_sub(f.numerator, wrap_mul(i, f.denominator)));
-        *p++ = '/';
+        out += '/';
         put_int(f.denominator);
     } else {
         put_int(f.numerator);
-        *p++ = '/';
+        out += '/';
         put_int(f.denominator);
     }
-    return std::string(buf, p);
+    return out;
 }
 
 std::int64_t floor(const Fraction& f) {
