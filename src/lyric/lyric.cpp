@@ -1,6 +1,7 @@
 // Lyric lines "N: piece/piece/...": piece k of n sits at bar N + k/n.
 #include "lyric/lyric.h"
 
+#include "text/lines.h"
 #include "text/unicode.h"
 
 namespace qs {
@@ -35,17 +36,7 @@ void read_line(std::string_view line, Lyric& out) {
 
 Lyric read_lyrics(std::string_view text) {
     Lyric out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t lf = text.find('\n', pos);
-        std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-        std::size_t line_end = end;
-        // A carriage return belongs to the line break only directly before a line feed.
-        if (lf != std::string_view::npos && line_end > pos && text[line_end - 1] == '\r') --line_end;
-        read_line(text.substr(pos, line_end - pos), out);
-        if (lf == std::string_view::npos) break;
-        pos = lf + 1;
-    }
+    text::for_each_line(text, [&out](std::string_view line) { read_line(line, out); });
     return out;
 }
 

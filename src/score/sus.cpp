@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "text/lines.h"
 #include "text/unicode.h"
 
 namespace qs {
@@ -130,16 +131,7 @@ public:
     Score read(std::string_view text) {
         // Most bytes of a chart are note pairs; this spares most of the regrowth.
         score_.notes.reserve(text.size() / 32);
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t lf = text.find('\n', pos);
-            std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-            std::size_t line_end = end;
-            if (lf != std::string_view::npos && line_end > pos && text[line_end - 1] == '\r') --line_end;
-            handle_line(text::trim(text.substr(pos, line_end - pos)));
-            if (lf == std::string_view::npos) break;
-            pos = lf + 1;
-        }
+        text::for_each_line(text, [this](std::string_view line) { handle_line(text::trim(line)); });
         finish_notes(score_);
         finish_events(score_);
         return std::move(score_);
