@@ -33,46 +33,100 @@ void append_chain(NoteIndex& first, NoteIndex& last, std::vector<NoteIndex>& cha
     last = j;
 }
 
+// A bar split into whole bar and remainder; within one whole bar the remainders,
+// scaled to the lcm of their denominators, are exact integer sort keys.
+struct BarPart {
+    std::int64_t whole;       // floor of the bar
+    std::uint64_t remainder;  // bar - whole = remainder / denominator, 0 <= remainder < denominator
+    std::uint64_t denominator;
+};
+
+std::uint64_t gcd_small(std::uint64_t a, std::uint64_t b) {
+    while (b != 0) {
+        const std::uint64_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
 template <class T>
 bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T&)) {
     auto less = [bar_of](const T& a, const T& b) { return compare(bar_of(a), bar_of(b)) < 0; };
     if (std::is_sorted(items.begin(), items.end(), less)) return false;
-    // Sort small (bar, index) keys and move each record once: merging the records
-    // themselves moves every one of them log n times. The index keeps it stable.
+    // Sort indices and move each record once: merging the records themselves moves
+    // every one of them log n times. The index breaks ties, which keeps it stable.
     const std::size_t n = items.size();
-    std::vector<std::pair<Fraction, std::size_t>> keys;
-    keys.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) keys.emplace_back(bar_of(items[i]), i);
-    auto key_less = [](const auto& a, const auto& b) {
-        const int c = compare(a.first, b.first);
-        return c != 0 ? c < 0 : a.second < b.second;
+    auto index_less = [&](std::size_t a, std::size_t b) {
+        const int c = compare(bar_of(items[a]), bar_of(items[b]));
+        return c != 0 ? c < 0 : a < b;
     };
-    // Charts hold a few hundred notes per bar at most: bucket by whole bar first
-    // (stable), then sort each bar's keys, when the bars span a range of similar size.
+    std::vector<std::size_t> order;
+    order.reserve(n);
+    // Split every bar into whole bar and remainder (normalised values only).
+    std::vector<BarPart> parts(n);
+    bool split = true;
     std::int64_t lo = INT64_MAX, hi = INT64_MIN;
-    for (const auto& k : keys) {
-        const std::int64_t f = floor(k.first);
-        lo = f < lo ? f : lo;
-        hi = f > hi ? f : hi;
-    }
-    const std::uint64_t span = static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo);
-    if (span < 4 * static_cast<std::uint64_t>(n) + 1024) {
-        std::vector<std::size_t> start(static_cast<std::size_t>(span) + 2, 0);
-        for (const auto& k : keys) ++start[static_cast<std::size_t>(floor(k.first) - lo) + 1];
-        for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
-        std::vector<std::pair<Fraction, std::size_t>> bucketed(n);
-        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-        for (const auto& k : keys) bucketed[fill[static_cast<std::size_t>(floor(k.first) - lo)]++] = k;
-        for (std::size_t b = 0; b + 1 < start.size(); ++b) {
-            if (start[b + 1] - start[b] > 1) std::sort(bucketed.begin() + start[b], bucketed.begin() + start[b + 1], key_less);
+    for (std::size_t i = 0; i < n && split; ++i) {
+        const Fraction& f = bar_of(items[i]);
+        if (f.denominator <= 0) {
+            split = false;
+            break;
         }
-        keys.swap(bucketed);
+        std::int64_t q = f.numerator / f.denominator;
+        if (f.numerator % f.denominator < 0) --q;
+        const std::uint64_t d = static_cast<std::uint64_t>(f.denominator);
+        parts[i] = BarPart{q, static_cast<std::uint64_t>(f.numerator) - static_cast<std::uint64_t>(q) * d, d};
+        lo = q < lo ? q : lo;
+        hi = q > hi ? q : hi;
+    }
+    const std::uint64_t span = split ? static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo) : 0;
+    if (!split || span >= 4 * static_cast<std::uint64_t>(n) + 1024) {
+        for (std::size_t i = 0; i < n; ++i) order.push_back(i);
+        std::sort(order.begin(), order.end(), index_less);
     } else {
-        std::sort(keys.begin(), keys.end(), key_less);
+        // Charts hold a few hundred notes per bar at most: bucket by whole bar first
+        // (stable), then sort each bar on its own by integer keys.
+        std::vector<std::size_t> start(static_cast<std::size_t>(span) + 2, 0);
+        for (const BarPart& p : parts) ++start[static_cast<std::size_t>(p.whole - lo) + 1];
+        for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        order.resize(n);
+        {
+            std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+            for (std::size_t i = 0; i < n; ++i) order[fill[static_cast<std::size_t>(parts[i].whole - lo)]++] = i;
+        }
+        constexpr std::uint64_t KEY_LIMIT = std::uint64_t{1} << 31;
+        std::vector<std::uint64_t> keys;
+        for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+            const std::size_t s = start[b], e = start[b + 1];
+            if (e - s < 2) continue;
+            std::uint64_t l = 1;
+            for (std::size_t k = s; k < e && l != 0; ++k) {
+                const std::uint64_t d = parts[order[k]].denominator;
+                const std::uint64_t m = d / gcd_small(l, d);
+                l = m <= KEY_LIMIT / l ? l * m : 0;
+            }
+            if (l == 0 || n > UINT32_MAX) {
+                std::sort(order.begin() + s, order.begin() + e, index_less);
+                continue;
+            }
+            // remainder * (l / d) < l <= 2^31 in the high half, the index in the low half.
+            keys.clear();
+            bool in_order = true;
+            for (std::size_t k = s; k < e; ++k) {
+                const BarPart& p = parts[order[k]];
+                const std::uint64_t key = (p.remainder * (l / p.denominator)) << 32 | order[k];
+                in_order = in_order && (keys.empty() || keys.back() < key);
+                keys.push_back(key);
+            }
+            if (in_order) continue;
+            std::sort(keys.begin(), keys.end());
+            for (std::size_t k = s; k < e; ++k) order[k] = static_cast<std::uint32_t>(keys[k - s]);
+        }
     }
     std::vector<T> sorted;
-    sorted.reserve(items.size());
-    for (const auto& k : keys) sorted.push_back(std::move(items[k.second]));
+    sorted.reserve(n);
+    for (std::size_t i : order) sorted.push_back(std::move(items[i]));
     items.swap(sorted);
     return true;
 }

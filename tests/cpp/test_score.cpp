@@ -365,6 +365,36 @@ TEST(FinishNotes, MatchesLiteralRulesOnRandomCharts) {
     }
 }
 
+TEST(FinishNotes, SortsLikeAStableSortByBar) {
+    // Bars of every shape the bar sort takes apart: small and large denominators (the
+    // latter past any common multiple), negative bars, ties, and spans too wide to bucket.
+    std::mt19937 rng(777);
+    const std::int64_t dens[] = {1, 2, 3, 4, 6, 7, 8, 12, 16, 48, 96, 192, 1000003, 2147483647, 4611686018427387847};
+    for (int round = 0; round < 300; ++round) {
+        const int count = static_cast<int>(rng() % 200);
+        const std::int64_t wide = round % 5 == 0 ? 1000000000000 : 8;
+        std::vector<Note> notes;
+        for (int i = 0; i < count; ++i) {
+            const std::int64_t d = dens[rng() % (round % 3 == 0 ? 15 : 10)];
+            const std::int64_t whole = static_cast<std::int64_t>(rng() % 8) - 3 + (rng() % 50 == 0 ? wide : 0);
+            const std::int64_t part = d > 1000 ? static_cast<std::int64_t>(rng() % 1000) * (d / 1000)
+                                               : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(d));
+            notes.push_back(tap(from_integer(whole) + Fraction(part, d),
+                                20 + i, 1, 1));  // out of field: kept in place, one event each
+        }
+        std::vector<Note> expected = notes;
+        std::stable_sort(expected.begin(), expected.end(), [](const Note& a, const Note& b) { return bar(a) < bar(b); });
+        Score s;
+        s.notes = notes;
+        finish_notes(s);
+        ASSERT_EQ(s.notes.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(bar(s.notes[i]), bar(expected[i])) << "round " << round << " note " << i;
+            ASSERT_EQ(lane(s.notes[i]), lane(expected[i])) << "round " << round << " note " << i;
+        }
+    }
+}
+
 TEST(FinishNotes, ManyNotesAtOneBarAndManyChannels) {
     // Would be quadratic with a plain scan; must finish quickly and link correctly.
     std::vector<Note> notes;
