@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "text/lines.h"
@@ -25,6 +26,15 @@ int base36_digit(char32_t c) {
     if (c >= U'A' && c <= U'Z') return static_cast<int>(c - U'A') + 10;
     if (c >= U'a' && c <= U'z') return static_cast<int>(c - U'a') + 10;
     return 0;
+}
+
+std::size_t gcd_small(std::size_t a, std::size_t b) {
+    while (b != 0) {
+        const std::size_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
 }
 
 int two_char_id(char32_t c1, char32_t c2) { return 36 * base36_digit(c1) + base36_digit(c2); }
@@ -225,28 +235,43 @@ private:
     // index i that is not "00"; n counts every character, a final odd one included.
     template <class F>
     void for_each_pair(std::string_view value, std::int64_t measure, F&& f) {
-        // measure has at most three digits, so measure * n + i stays far from overflow
-        // and one normalisation gives the same value as measure + i/n.
+        // measure has at most three digits, so measure * n + i stays far from overflow,
+        // and gcd(measure * n + i, n) = gcd(i, n) of two small numbers normalises it.
+        auto at = [measure](std::size_t i, std::size_t n) {
+            const std::size_t g = gcd_small(i, n);
+            const auto d = static_cast<std::int64_t>(n / g);
+            return Fraction::raw(measure * d + static_cast<std::int64_t>(i / g), d);
+        };
         if (is_ascii(value)) {
-            // The usual case: the bytes are the characters.
+            // The usual case: the bytes are the characters. Most pairs are "00", so
+            // runs of four are passed over with one comparison.
             const std::size_t n = value.size();
-            const auto d = static_cast<std::int64_t>(n);
-            for (std::size_t i = 0; i + 1 < n; i += 2) {
-                const char32_t c1 = static_cast<unsigned char>(value[i]);
-                const char32_t c2 = static_cast<unsigned char>(value[i + 1]);
-                if (c1 == U'0' && c2 == U'0') continue;
-                f(Fraction(measure * d + static_cast<std::int64_t>(i), d), c1, c2);
+            const char* p = value.data();
+            std::uint64_t zeros;
+            std::memcpy(&zeros, "00000000", 8);
+            for (std::size_t i = 0; i + 1 < n;) {
+                if (i + 8 <= n) {
+                    std::uint64_t block;
+                    std::memcpy(&block, p + i, 8);
+                    if (block == zeros) {
+                        i += 8;
+                        continue;
+                    }
+                }
+                const char32_t c1 = static_cast<unsigned char>(p[i]);
+                const char32_t c2 = static_cast<unsigned char>(p[i + 1]);
+                if (c1 != U'0' || c2 != U'0') f(at(i, n), c1, c2);
+                i += 2;
             }
             return;
         }
         chars_.clear();
         for (std::size_t pos = 0; pos < value.size();) chars_.push_back(decode(value, pos));
         const std::size_t n = chars_.size();
-        const auto d = static_cast<std::int64_t>(n);
         for (std::size_t i = 0; i + 1 < n; i += 2) {
             char32_t c1 = chars_[i], c2 = chars_[i + 1];
             if (c1 == U'0' && c2 == U'0') continue;
-            f(Fraction(measure * d + static_cast<std::int64_t>(i), d), c1, c2);
+            f(at(i, n), c1, c2);
         }
     }
 
