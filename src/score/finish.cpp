@@ -33,14 +33,6 @@ void append_chain(NoteIndex& first, NoteIndex& last, std::vector<NoteIndex>& cha
     last = j;
 }
 
-// A bar split into whole bar and remainder; within one whole bar the remainders,
-// scaled to the lcm of their denominators, are exact integer sort keys.
-struct BarPart {
-    std::int64_t whole;       // floor of the bar
-    std::uint64_t remainder;  // bar - whole = remainder / denominator, 0 <= remainder < denominator
-    std::uint64_t denominator;
-};
-
 std::uint64_t gcd_small(std::uint64_t a, std::uint64_t b) {
     while (b != 0) {
         const std::uint64_t t = a % b;
@@ -48,6 +40,24 @@ std::uint64_t gcd_small(std::uint64_t a, std::uint64_t b) {
         b = t;
     }
     return a;
+}
+
+// Puts items[order[k]] at k for every k, moving each record once; order is used up.
+template <class T>
+void permute(std::vector<T>& items, std::vector<std::size_t>& order) {
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (order[k] == k) continue;
+        T held = std::move(items[k]);
+        std::size_t j = k;
+        while (order[j] != k) {
+            const std::size_t from = order[j];
+            items[j] = std::move(items[from]);
+            order[j] = j;
+            j = from;
+        }
+        items[j] = std::move(held);
+        order[j] = j;
+    }
 }
 
 template <class T>
@@ -63,11 +73,11 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
     };
     std::vector<std::size_t> order;
     order.reserve(n);
-    // Split every bar into whole bar and remainder (normalised values only).
-    std::vector<BarPart> parts(n);
+    // The whole bar (floor) of every bar; normalised values only.
+    std::vector<std::int64_t> wholes(n);
     bool split = true;
     std::int64_t lo = INT64_MAX, hi = INT64_MIN;
-    for (std::size_t i = 0; i < n && split; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         const Fraction& f = bar_of(items[i]);
         if (f.denominator <= 0) {
             split = false;
@@ -75,8 +85,7 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
         }
         std::int64_t q = f.numerator / f.denominator;
         if (f.numerator % f.denominator < 0) --q;
-        const std::uint64_t d = static_cast<std::uint64_t>(f.denominator);
-        parts[i] = BarPart{q, static_cast<std::uint64_t>(f.numerator) - static_cast<std::uint64_t>(q) * d, d};
+        wholes[i] = q;
         lo = q < lo ? q : lo;
         hi = q > hi ? q : hi;
     }
@@ -88,21 +97,25 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
         // Charts hold a few hundred notes per bar at most: bucket by whole bar first
         // (stable), then sort each bar on its own by integer keys.
         std::vector<std::size_t> start(static_cast<std::size_t>(span) + 2, 0);
-        for (const BarPart& p : parts) ++start[static_cast<std::size_t>(p.whole - lo) + 1];
+        for (std::int64_t w : wholes) ++start[static_cast<std::size_t>(w - lo) + 1];
         for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
         order.resize(n);
         {
             std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-            for (std::size_t i = 0; i < n; ++i) order[fill[static_cast<std::size_t>(parts[i].whole - lo)]++] = i;
+            for (std::size_t i = 0; i < n; ++i) order[fill[static_cast<std::size_t>(wholes[i] - lo)]++] = i;
         }
+        // Within one whole bar w, a bar is w + r/d with 0 <= r < d; r scaled to the lcm
+        // of the bar's denominators is an exact integer key. Past 2^31 fractions are compared.
         constexpr std::uint64_t KEY_LIMIT = std::uint64_t{1} << 31;
         std::vector<std::uint64_t> keys;
         for (std::size_t b = 0; b + 1 < start.size(); ++b) {
             const std::size_t s = start[b], e = start[b + 1];
             if (e - s < 2) continue;
-            std::uint64_t l = 1;
+            std::uint64_t l = 1, last = 1;
             for (std::size_t k = s; k < e && l != 0; ++k) {
-                const std::uint64_t d = parts[order[k]].denominator;
+                const auto d = static_cast<std::uint64_t>(bar_of(items[order[k]]).denominator);
+                if (d == last) continue;
+                last = d;
                 const std::uint64_t m = d / gcd_small(l, d);
                 l = m <= KEY_LIMIT / l ? l * m : 0;
             }
@@ -110,12 +123,15 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
                 std::sort(order.begin() + s, order.begin() + e, index_less);
                 continue;
             }
-            // remainder * (l / d) < l <= 2^31 in the high half, the index in the low half.
+            // r * (l / d) < l <= 2^31 in the high half, the index in the low half.
+            const auto w = static_cast<std::uint64_t>(lo) + b;
             keys.clear();
             bool in_order = true;
             for (std::size_t k = s; k < e; ++k) {
-                const BarPart& p = parts[order[k]];
-                const std::uint64_t key = (p.remainder * (l / p.denominator)) << 32 | order[k];
+                const Fraction& f = bar_of(items[order[k]]);
+                const auto d = static_cast<std::uint64_t>(f.denominator);
+                const std::uint64_t r = static_cast<std::uint64_t>(f.numerator) - w * d;
+                const std::uint64_t key = (r * (l / d)) << 32 | order[k];
                 in_order = in_order && (keys.empty() || keys.back() < key);
                 keys.push_back(key);
             }
@@ -124,10 +140,7 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
             for (std::size_t k = s; k < e; ++k) order[k] = static_cast<std::uint32_t>(keys[k - s]);
         }
     }
-    std::vector<T> sorted;
-    sorted.reserve(n);
-    for (std::size_t i : order) sorted.push_back(std::move(items[i]));
-    items.swap(sorted);
+    permute(items, order);
     return true;
 }
 

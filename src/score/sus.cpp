@@ -140,7 +140,8 @@ class SusReader {
 public:
     Score read(std::string_view text) {
         // Most bytes of a chart are note pairs; this spares most of the regrowth.
-        score_.notes.reserve(text.size() / 32);
+        // Untouched capacity costs address space only.
+        score_.notes.reserve(text.size() / 16);
         text::for_each_line(text, [this](std::string_view line) { handle_line(text::trim(line)); });
         finish_notes(score_);
         finish_events(score_);
