@@ -144,6 +144,9 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
     return true;
 }
 
+template <class T>
+constexpr std::uint8_t variant_index = static_cast<std::uint8_t>(Note(T{}).index());
+
 const Fraction& note_bar(const Note& n) { return bar(n); }
 const Fraction& event_bar(const Event& e) { return e.bar; }
 
@@ -161,6 +164,10 @@ void finish_notes(Score& score) {
     // each run is grouped by (lane, width) on its own; no per-note allocation.
     std::vector<std::uint32_t> place_of(n, 0);
     std::uint32_t place_count = 0;
+    // The kind of every note (its alternative), or OUT_OF_FIELD: the passes below
+    // scan this instead of the notes themselves.
+    constexpr std::uint8_t OUT_OF_FIELD = 0xFF;
+    std::vector<std::uint8_t> kind(n);
     {
         std::vector<NoteIndex> group;
         for (NoteIndex a = 0; a < n;) {
@@ -170,7 +177,12 @@ void finish_notes(Score& score) {
             group.clear();
             for (NoteIndex j = a; j < b; ++j) {
                 const NoteCommon& c = common(notes[j]);
-                if (c.lane >= FIELD_FIRST_LANE && c.lane <= FIELD_LAST_LANE) group.push_back(j);
+                if (c.lane >= FIELD_FIRST_LANE && c.lane <= FIELD_LAST_LANE) {
+                    group.push_back(j);
+                    kind[j] = static_cast<std::uint8_t>(notes[j].index());
+                } else {
+                    kind[j] = OUT_OF_FIELD;
+                }
             }
             auto key = [&](NoteIndex j) {
                 const NoteCommon& c = common(notes[j]);
@@ -192,8 +204,8 @@ void finish_notes(Score& score) {
 
     // Out-of-field notes become text events; the others are filed by place.
     for (NoteIndex j = 0; j < n; ++j) {
-        const NoteCommon& c = common(notes[j]);
-        if (c.lane < FIELD_FIRST_LANE || c.lane > FIELD_LAST_LANE) {
+        if (kind[j] == OUT_OF_FIELD) {
+            const NoteCommon& c = common(notes[j]);
             consumed[j] = 1;
             Event e;
             e.bar = c.bar;
@@ -202,8 +214,8 @@ void finish_notes(Score& score) {
             continue;
         }
         PlaceChains& p = places[place_of[j]];
-        if (std::holds_alternative<TapNote>(notes[j])) append_chain(p.tap_first, p.tap_last, chain_next, j);
-        else if (std::holds_alternative<DirectionalNote>(notes[j]))
+        if (kind[j] == variant_index<TapNote>) append_chain(p.tap_first, p.tap_last, chain_next, j);
+        else if (kind[j] == variant_index<DirectionalNote>)
             append_chain(p.dir_first, p.dir_last, chain_next, j);
     }
 
@@ -220,9 +232,8 @@ void finish_notes(Score& score) {
 
     // Flicks over taps.
     for (NoteIndex k = 0; k < n; ++k) {
-        if (consumed[k]) continue;
+        if (consumed[k] || kind[k] != variant_index<DirectionalNote>) continue;
         auto* d = std::get_if<DirectionalNote>(&notes[k]);
-        if (!d) continue;
         NoteIndex t = take_taps(places[place_of[k]]);
         if (t != NO_INDEX) d->tap = t;
     }
@@ -234,9 +245,8 @@ void finish_notes(Score& score) {
     {
         std::unordered_map<std::uint64_t, NoteIndex> later;
         for (NoteIndex j = n; j-- > 0;) {
-            if (consumed[j]) continue;
+            if (consumed[j] || kind[j] != variant_index<SlideStep>) continue;
             auto* s = std::get_if<SlideStep>(&notes[j]);
-            if (!s) continue;
             std::uint64_t cls = static_cast<std::uint64_t>(static_cast<std::uint32_t>(s->channel)) << 1 |
                                 (s->is_guide ? 1u : 0u);
             auto [it, inserted] = later.try_emplace(cls, j);
@@ -249,9 +259,8 @@ void finish_notes(Score& score) {
 
     // Slides.
     for (NoteIndex l = 0; l < n; ++l) {
-        if (consumed[l]) continue;
+        if (consumed[l] || kind[l] != variant_index<SlideStep>) continue;
         auto* s = std::get_if<SlideStep>(&notes[l]);
-        if (!s) continue;
         if (s->head == NO_INDEX) s->head = l;
         PlaceChains& p = places[place_of[l]];
         NoteIndex t = take_taps(p);
@@ -270,6 +279,7 @@ void finish_notes(Score& score) {
     }
 
     score.active_notes.clear();
+    score.active_notes.reserve(n);
     for (NoteIndex j = 0; j < n; ++j)
         if (!consumed[j]) score.active_notes.push_back(j);
 }
