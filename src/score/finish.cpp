@@ -168,6 +168,8 @@ void finish_notes(Score& score) {
     // scan this instead of the notes themselves.
     constexpr std::uint8_t OUT_OF_FIELD = 0xFF;
     std::vector<std::uint8_t> kind(n);
+    // In-field slide steps in index order with their channel class (channel, guide).
+    std::vector<std::pair<NoteIndex, std::uint64_t>> steps;
     {
         std::vector<NoteIndex> group;
         for (NoteIndex a = 0; a < n;) {
@@ -180,6 +182,10 @@ void finish_notes(Score& score) {
                 if (c.lane >= FIELD_FIRST_LANE && c.lane <= FIELD_LAST_LANE) {
                     group.push_back(j);
                     kind[j] = static_cast<std::uint8_t>(notes[j].index());
+                    if (const auto* st = std::get_if<SlideStep>(&notes[j])) {
+                        steps.emplace_back(j, static_cast<std::uint64_t>(static_cast<std::uint32_t>(st->channel)) << 1 |
+                                                  (st->is_guide ? 1u : 0u));
+                    }
                 } else {
                     kind[j] = OUT_OF_FIELD;
                 }
@@ -233,9 +239,8 @@ void finish_notes(Score& score) {
     // Flicks over taps.
     for (NoteIndex k = 0; k < n; ++k) {
         if (consumed[k] || kind[k] != variant_index<DirectionalNote>) continue;
-        auto* d = std::get_if<DirectionalNote>(&notes[k]);
         NoteIndex t = take_taps(places[place_of[k]]);
-        if (t != NO_INDEX) d->tap = t;
+        if (t != NO_INDEX) std::get_if<DirectionalNote>(&notes[k])->tap = t;
     }
 
     // The next step of each in-field slide step: the following in-field step of the
@@ -244,11 +249,9 @@ void finish_notes(Score& score) {
     std::vector<NoteIndex> next_step(n, NO_INDEX);
     {
         std::unordered_map<std::uint64_t, NoteIndex> later;
-        for (NoteIndex j = n; j-- > 0;) {
-            if (consumed[j] || kind[j] != variant_index<SlideStep>) continue;
-            auto* s = std::get_if<SlideStep>(&notes[j]);
-            std::uint64_t cls = static_cast<std::uint64_t>(static_cast<std::uint32_t>(s->channel)) << 1 |
-                                (s->is_guide ? 1u : 0u);
+        for (std::size_t k = steps.size(); k-- > 0;) {
+            const auto [j, cls] = steps[k];
+            if (consumed[j]) continue;
             auto [it, inserted] = later.try_emplace(cls, j);
             if (!inserted) {
                 next_step[j] = it->second;
@@ -258,8 +261,9 @@ void finish_notes(Score& score) {
     }
 
     // Slides.
-    for (NoteIndex l = 0; l < n; ++l) {
-        if (consumed[l] || kind[l] != variant_index<SlideStep>) continue;
+    for (const auto& step : steps) {
+        const NoteIndex l = step.first;
+        if (consumed[l]) continue;
         auto* s = std::get_if<SlideStep>(&notes[l]);
         if (s->head == NO_INDEX) s->head = l;
         PlaceChains& p = places[place_of[l]];
