@@ -206,7 +206,9 @@ TEST(ChartJson, TruthSpeedAndSkipRules) {
         const auto& t = as<TapNote>(s, 0);
         EXPECT_EQ(t.note_type, c.tap_type) << c.extra;
         EXPECT_EQ(t.speed.has_value(), c.has_speed) << c.extra;
-        if (c.has_speed && t.speed) EXPECT_EQ(*t.speed, c.speed) << c.extra;
+        if (c.has_speed && t.speed) {
+            EXPECT_EQ(*t.speed, c.speed) << c.extra;
+        }
     }
 }
 
@@ -475,13 +477,18 @@ TEST(ChartJsonShared, RealChartsReadConsistently) {
                     EXPECT_EQ(std::get<SlideStep>(s.notes[st->next]).head, st->head);
                     EXPECT_EQ(std::get<SlideStep>(s.notes[st->next]).channel, st->channel);
                 }
-                if (st->tap != NO_INDEX) EXPECT_TRUE(std::holds_alternative<TapNote>(s.notes.at(st->tap)));
-                if (st->directional != NO_INDEX)
+                if (st->tap != NO_INDEX) {
+                    EXPECT_TRUE(std::holds_alternative<TapNote>(s.notes.at(st->tap)));
+                }
+                if (st->directional != NO_INDEX) {
                     EXPECT_TRUE(std::holds_alternative<DirectionalNote>(s.notes.at(st->directional)));
+                }
                 EXPECT_GE(st->channel, 0);
                 EXPECT_LT(st->channel, 36);
             } else if (const auto* d = std::get_if<DirectionalNote>(&s.notes[i])) {
-                if (d->tap != NO_INDEX) EXPECT_TRUE(std::holds_alternative<TapNote>(s.notes.at(d->tap)));
+                if (d->tap != NO_INDEX) {
+                    EXPECT_TRUE(std::holds_alternative<TapNote>(s.notes.at(d->tap)));
+                }
             }
         }
         for (std::size_t i = 1; i < s.active_notes.size(); ++i)
