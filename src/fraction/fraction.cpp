@@ -37,20 +37,6 @@ inline std::int64_t with_sign(std::uint64_t mag, bool negative) {
     return static_cast<std::int64_t>(negative ? 0 - mag : mag);
 }
 
-// Stein's binary gcd; exact over the whole unsigned range, so |INT64_MIN| works.
-inline std::uint64_t gcd_u(std::uint64_t a, std::uint64_t b) {
-    if (a == 0) return b;
-    if (b == 0) return a;
-    int shift = std::countr_zero(a | b);
-    a >>= std::countr_zero(a);
-    do {
-        b >>= std::countr_zero(b);
-        if (a > b) std::swap(a, b);
-        b -= a;
-    } while (b != 0);
-    return a << shift;
-}
-
 // x / g for a g known to divide x (g = 0 means "no divisor": x is returned).
 inline std::int64_t div_by_gcd(std::int64_t x, std::uint64_t g) {
     if (g == 0) return x;
@@ -91,7 +77,7 @@ Fraction normalise(std::int64_t n, std::int64_t d) {
     if (d == 1) return Fraction::raw(n, 1);
     if (n == 0) return Fraction::raw(0, 1);
     if (n == d) return Fraction::raw(1, 1);
-    std::uint64_t g = gcd_u(magnitude(n), magnitude(d));
+    std::uint64_t g = gcd_u64(magnitude(n), magnitude(d));
     // g < 2^63 here: g = 2^63 needs n = d = INT64_MIN, caught by n == d.
     if (g != 1) {
         n /= static_cast<std::int64_t>(g);
@@ -154,7 +140,7 @@ Fraction from_float(double x) {
         const std::int64_t k_new = a * k + k_prev;
         h_prev = h;
         k_prev = k;
-        const std::uint64_t g = gcd_u(static_cast<std::uint64_t>(h_new), static_cast<std::uint64_t>(k_new));
+        const std::uint64_t g = gcd_u64(static_cast<std::uint64_t>(h_new), static_cast<std::uint64_t>(k_new));
         h = div_by_gcd(h_new, g);
         k = div_by_gcd(k_new, g);
         if (std::fabs(static_cast<double>(h_new) / static_cast<double>(k_new) - y) < 1e-19) break;
@@ -370,7 +356,7 @@ Fraction limit_denominator(const Fraction& f, std::int64_t max_denominator) {
 
 Fraction operator+(const Fraction& a, const Fraction& b) {
     if (a.denominator == b.denominator) return normalise(wrap_add(a.numerator, b.numerator), a.denominator);
-    const std::uint64_t g = gcd_u(magnitude(a.denominator), magnitude(b.denominator));
+    const std::uint64_t g = gcd_u64(magnitude(a.denominator), magnitude(b.denominator));
     const std::int64_t m = with_sign(magnitude(wrap_mul(a.denominator, div_by_gcd(b.denominator, g))), false);
     return normalise(wrap_add(wrap_mul(a.numerator, div_trunc(m, a.denominator)),
                               wrap_mul(b.numerator, div_trunc(m, b.denominator))),
@@ -379,7 +365,7 @@ Fraction operator+(const Fraction& a, const Fraction& b) {
 
 Fraction operator-(const Fraction& a, const Fraction& b) {
     if (a.denominator == b.denominator) return normalise(wrap_sub(a.numerator, b.numerator), a.denominator);
-    const std::uint64_t g = gcd_u(magnitude(a.denominator), magnitude(b.denominator));
+    const std::uint64_t g = gcd_u64(magnitude(a.denominator), magnitude(b.denominator));
     const std::int64_t m = with_sign(magnitude(wrap_mul(a.denominator, div_by_gcd(b.denominator, g))), false);
     return normalise(wrap_sub(wrap_mul(a.numerator, div_trunc(m, a.denominator)),
                               wrap_mul(b.numerator, div_trunc(m, b.denominator))),
@@ -388,16 +374,16 @@ Fraction operator-(const Fraction& a, const Fraction& b) {
 
 Fraction operator*(const Fraction& a, const Fraction& b) {
     if (a.denominator == 1 && b.denominator == 1) return Fraction::raw(wrap_mul(a.numerator, b.numerator), 1);
-    const std::uint64_t g1 = gcd_u(magnitude(a.numerator), magnitude(b.denominator));
-    const std::uint64_t g2 = gcd_u(magnitude(a.denominator), magnitude(b.numerator));
+    const std::uint64_t g1 = gcd_u64(magnitude(a.numerator), magnitude(b.denominator));
+    const std::uint64_t g2 = gcd_u64(magnitude(a.denominator), magnitude(b.numerator));
     return normalise(wrap_mul(div_by_gcd(a.numerator, g1), div_by_gcd(b.numerator, g2)),
                      wrap_mul(div_by_gcd(a.denominator, g2), div_by_gcd(b.denominator, g1)));
 }
 
 Fraction operator/(const Fraction& a, const Fraction& b) {
     if (b.numerator == 0) fail_check("denominator == 0");
-    const std::uint64_t g1 = gcd_u(magnitude(a.numerator), magnitude(b.numerator));
-    const std::uint64_t g2 = gcd_u(magnitude(a.denominator), magnitude(b.denominator));
+    const std::uint64_t g1 = gcd_u64(magnitude(a.numerator), magnitude(b.numerator));
+    const std::uint64_t g2 = gcd_u64(magnitude(a.denominator), magnitude(b.denominator));
     return normalise(wrap_mul(div_by_gcd(a.numerator, g1), div_by_gcd(b.denominator, g2)),
                      wrap_mul(div_by_gcd(a.denominator, g2), div_by_gcd(b.numerator, g1)));
 }

@@ -8,11 +8,13 @@
 // CheckFailure("denominator out of range").
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace qs {
 
@@ -34,6 +36,20 @@ struct Fraction {
 
     friend bool operator==(const Fraction&, const Fraction&) = default;
 };
+
+// Stein's binary gcd; exact over the whole unsigned range, so |INT64_MIN| works.
+inline std::uint64_t gcd_u64(std::uint64_t a, std::uint64_t b) {
+    if (a == 0) return b;
+    if (b == 0) return a;
+    const int shift = std::countr_zero(a | b);
+    a >>= std::countr_zero(a);
+    do {
+        b >>= std::countr_zero(b);
+        if (a > b) std::swap(a, b);
+        b -= a;
+    } while (b != 0);
+    return a << shift;
+}
 
 Fraction from_integer(std::int64_t n);
 Fraction from_float(double x);

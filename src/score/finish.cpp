@@ -33,15 +33,6 @@ void append_chain(NoteIndex& first, NoteIndex& last, std::vector<NoteIndex>& cha
     last = j;
 }
 
-std::uint64_t gcd_small(std::uint64_t a, std::uint64_t b) {
-    while (b != 0) {
-        const std::uint64_t t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
 // Puts items[order[k]] at k for every k, moving each record once; order is used up.
 template <class T>
 void permute(std::vector<T>& items, std::vector<std::size_t>& order) {
@@ -116,7 +107,7 @@ bool stable_sort_by_bar(std::vector<T>& items, const Fraction& (*bar_of)(const T
                 const auto d = static_cast<std::uint64_t>(bar_of(items[order[k]]).denominator);
                 if (d == last) continue;
                 last = d;
-                const std::uint64_t m = d / gcd_small(l, d);
+                const std::uint64_t m = d / gcd_u64(l, d);
                 l = m <= KEY_LIMIT / l ? l * m : 0;
             }
             if (l == 0 || n > UINT32_MAX) {

@@ -28,15 +28,6 @@ int base36_digit(char32_t c) {
     return 0;
 }
 
-std::size_t gcd_small(std::size_t a, std::size_t b) {
-    while (b != 0) {
-        const std::size_t t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
 int two_char_id(char32_t c1, char32_t c2) { return 36 * base36_digit(c1) + base36_digit(c2); }
 
 bool is_ascii(std::string_view s) {
@@ -239,7 +230,7 @@ private:
         // measure has at most three digits, so measure * n + i stays far from overflow,
         // and gcd(measure * n + i, n) = gcd(i, n) of two small numbers normalises it.
         auto at = [measure](std::size_t i, std::size_t n) {
-            const std::size_t g = gcd_small(i, n);
+            const std::size_t g = gcd_u64(i, n);
             const auto d = static_cast<std::int64_t>(n / g);
             return Fraction::raw(measure * d + static_cast<std::int64_t>(i / g), d);
         };
