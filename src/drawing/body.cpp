@@ -428,7 +428,7 @@ void write_column(const DrawingOptions& options, Score& score, const Lyric* lyri
         put(main, "<line x1=\"", Int{xl}, "\" y1=\"", Int{y}, "\" x2=\"", Int{xr}, "\" y2=\"", Int{y},
             "\" class=\"bar-line\"/>");
         const Fraction length = bar_length_at(score, at, index);
-        const std::int64_t beats = ceiling(length);
+        const std::int64_t beats = std::min(ceiling(length), MAX_BEAT_LINES_PER_BAR + 1);
         for (std::int64_t j = 1; j < beats; ++j) {
             const std::int64_t yb = round_even(c.y(at + from_integer(j) / length));
             put(main, "<line x1=\"", Int{xl}, "\" y1=\"", Int{yb}, "\" x2=\"", Int{xr}, "\" y2=\"", Int{yb},

@@ -67,6 +67,13 @@ struct OptionInputs {
     std::optional<std::vector<std::string>> font_dirs;
 };
 
+// Safety limits far beyond any real chart (whose bars number in the hundreds and
+// whose bars hold a few beats). A chart that asks for more — a note at a tick near
+// 2^63, a bar length of 2^63 beats — would otherwise make one page of unbounded size;
+// it is drawn up to these limits instead.
+inline constexpr std::int64_t MAX_PAGE_BARS = 20000;
+inline constexpr std::int64_t MAX_BEAT_LINES_PER_BAR = 1024;
+
 extern const char* const DEFAULT_NOTE_HOST;
 extern const char* const DEFAULT_JACKET_URL;
 extern const char* const ATTRIBUTION_TEXT;

@@ -1,5 +1,6 @@
 #include "drawing/page.h"
 
+#include <algorithm>
 #include <string>
 
 #include "drawing/body.h"
@@ -90,7 +91,7 @@ std::int64_t bar_count(const Score& score) {
     if (last >= score.notes.size()) return 0;
     const Fraction& p = bar(score.notes[last]);
     const std::int64_t f = floor(p);
-    return p.denominator == 1 ? f : f + 1;
+    return std::min(p.denominator == 1 ? f : f + 1, MAX_PAGE_BARS);
 }
 
 void compute_overlays(DrawingOptions& options, Score& score) {

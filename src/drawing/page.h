@@ -10,7 +10,7 @@
 
 namespace qs {
 
-// Bars up to the last active note, rounded up; 0 without notes.
+// Bars up to the last active note, rounded up (at most MAX_PAGE_BARS); 0 without notes.
 std::int64_t bar_count(const Score& score);
 
 // Rebuilds options.overlays (empty unless options.skill).

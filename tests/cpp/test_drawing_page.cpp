@@ -216,6 +216,28 @@ TEST(Overlay, SkillAndFever) {
     EXPECT_EQ(o.overlays.size(), 13u);  // rewritten by the rendering, not appended to
 }
 
+// A chart may ask for an absurd page (a note at a bar near the 64-bit limit, bars of
+// 2^63 beats); the page stops at the safety limits instead of growing without bound.
+TEST(Page, AbsurdChartsStopAtTheSafetyLimits) {
+    Score far;
+    TapNote tap;
+    tap.bar = Fraction(1000000000000000, 1);
+    tap.lane = 2;
+    tap.width = 3;
+    tap.note_type = 1;
+    far.notes.push_back(tap);
+    far.active_notes.push_back(0);
+    EXPECT_EQ(bar_count(far), MAX_PAGE_BARS);
+
+    Score wide = read_sus("#00002: 9223372036854775807\n#00012: 0013\n");
+    DrawingOptions options = build_options(OptionInputs{});
+    const std::string svg = render_svg(options, wide, nullptr);
+    std::size_t beat_lines = 0;
+    for (std::size_t at = svg.find("beat-line\"/>"); at != std::string::npos; at = svg.find("beat-line\"/>", at + 1))
+        ++beat_lines;
+    EXPECT_EQ(beat_lines, 2 * static_cast<std::size_t>(MAX_BEAT_LINES_PER_BAR));  // bars 0 and 1 of the column
+}
+
 TEST(Page, RenderingIsRepeatable) {
     Score s = chart({step(F(0), 2, 2, 1), step(F(3), 4, 2, 2), flick(F(5), 6, 2), tap(F(6), 2, 1)});
     Lyric lyric;

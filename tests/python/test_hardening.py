@@ -286,3 +286,14 @@ def test_extreme_inputs(tmp_path):
         q.Score.load(Reader())
     with pytest.raises(TypeError, match="'bytes' object is not an instance of 'str'"):
         q.Lyric.load(Reader())
+
+
+def test_absurd_pages_stay_bounded():
+    # A note at the last tick and bars of 2^63 - 1 beats ask for pages of unbounded
+    # size; the drawing stops at its safety limits and returns.
+    far = q.Score.from_dict({"NoteList": [{"id": 1, "ticks": 2**63 - 1, "laneStart": 0, "laneEnd": 2}]})
+    svg = q.Drawing(score=far).svg()
+    assert svg.startswith("<svg ") and svg.endswith("</svg>")
+    wide = q.Score.from_str("#00002: 9223372036854775807\n#00012: 0013\n")
+    svg = q.Drawing(score=wide).svg()
+    assert 0 < svg.count('class="beat-line"') <= 2 * 1024
