@@ -120,6 +120,13 @@ std::optional<MusicMeta> read_music_meta(PyObject* dict) {
     return meta;
 }
 
+bool opt_common_tail(PyObject* const* a, OptionInputs& inputs, PyObject*& music_meta) {
+    return opt_flag(a[0], "skill", inputs.skill) && opt_dict(a[1], "music_meta", music_meta) &&
+           opt_discarded_float(a[2], "target_segment_seconds") && opt_text(a[3], "generator", inputs.generator) &&
+           opt_text(a[4], "note_asset_extension", inputs.note_asset_extension) &&
+           opt_text_list(a[5], "font_paths", inputs.font_paths) && opt_text_list(a[6], "font_dirs", inputs.font_dirs);
+}
+
 bool finish_options(OptionInputs& inputs, PyObject* music_meta, DrawingOptions& out) {
     if (music_meta) {
         inputs.music_meta = read_music_meta(music_meta);
@@ -167,13 +174,7 @@ PyObject* drawing_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         PyObject* music_meta = nullptr;
         if (!opt_text(a[2], "style_sheet", inputs.style_sheet)) return nullptr;
         if (!opt_text(a[3], "note_host", inputs.note_host)) return nullptr;
-        if (!opt_flag(a[4], "skill", inputs.skill)) return nullptr;
-        if (!opt_dict(a[5], "music_meta", music_meta)) return nullptr;
-        if (!opt_discarded_float(a[6], "target_segment_seconds")) return nullptr;
-        if (!opt_text(a[7], "generator", inputs.generator)) return nullptr;
-        if (!opt_text(a[8], "note_asset_extension", inputs.note_asset_extension)) return nullptr;
-        if (!opt_text_list(a[9], "font_paths", inputs.font_paths)) return nullptr;
-        if (!opt_text_list(a[10], "font_dirs", inputs.font_dirs)) return nullptr;
+        if (!opt_common_tail(a + 4, inputs, music_meta)) return nullptr;
 
         DrawingData made;
         if (!finish_options(inputs, music_meta, made.options)) return nullptr;

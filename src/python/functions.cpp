@@ -34,13 +34,7 @@ PyObject* one_call(const char* func, const char* first, Output output, PyObject*
         if (!opt_text(a[2], "style_sheet", inputs.style_sheet)) return nullptr;
         if (!opt_text(a[3], "rebase_json", rebase_json)) return nullptr;
         if (!opt_text(a[4], "lyric_content", lyric_content)) return nullptr;
-        if (!opt_flag(a[5], "skill", inputs.skill)) return nullptr;
-        if (!opt_dict(a[6], "music_meta", music_meta)) return nullptr;
-        if (!opt_discarded_float(a[7], "target_segment_seconds")) return nullptr;
-        if (!opt_text(a[8], "generator", inputs.generator)) return nullptr;
-        if (!opt_text(a[9], "note_asset_extension", inputs.note_asset_extension)) return nullptr;
-        if (!opt_text_list(a[10], "font_paths", inputs.font_paths)) return nullptr;
-        if (!opt_text_list(a[11], "font_dirs", inputs.font_dirs)) return nullptr;
+        if (!opt_common_tail(a + 5, inputs, music_meta)) return nullptr;
         if (output == Output::Jpeg && !opt_quality(a[12], "jpeg_quality")) return nullptr;
 
         Result<Score, LoadError> loaded = open_score(path->sv());

@@ -23,6 +23,11 @@ bool opt_discarded_float(PyObject* value, const char* name);
 // Validated when given (None refused), otherwise ignored.
 bool opt_quality(PyObject* value, const char* name);
 
+// The parameters both signatures end with, in this order from a[0]: skill,
+// music_meta, target_segment_seconds, generator, note_asset_extension, font_paths,
+// font_dirs.
+bool opt_common_tail(PyObject* const* a, OptionInputs& inputs, PyObject*& music_meta);
+
 // Reads `music_meta` (when not null) into the inputs and builds the options; the
 // reading error is raised without a note.
 bool finish_options(OptionInputs& inputs, PyObject* music_meta, DrawingOptions& out);
