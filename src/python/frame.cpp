@@ -619,10 +619,6 @@ Unit* fill_units(Unit* out, std::string_view bytes) {
     return out;
 }
 
-}  // namespace
-
-namespace {
-
 // A whole chart's SVG is tens of megabytes written once from start to end; backed by
 // 2 MB pages it costs one page fault where it would cost five hundred. Only a hint:
 // the kernel may ignore it, and the memory stays the allocator's.
@@ -639,6 +635,61 @@ void advise_huge_pages(PyObject* str, std::size_t chars) {
     (void)str;
     (void)chars;
 #endif
+}
+
+// Lead bytes up to C3 give code points below 0x100, up to EF below 0x10000.
+Py_UCS4 max_char_of(unsigned char top) {
+    return top < 0x80 ? 0x7F : top <= 0xC3 ? 0xFF : top <= 0xEF ? 0xFFFF : 0x10FFFF;
+}
+
+// Copies valid UTF-8 into the str from character `at` on; returns the characters written.
+std::size_t fill(PyObject* str, std::size_t at, std::string_view part) {
+    void* data = PyUnicode_DATA(str);
+    if (PyUnicode_IS_ASCII(str)) {
+        std::memcpy(static_cast<char*>(data) + at, part.data(), part.size());
+        return part.size();
+    }
+    switch (PyUnicode_KIND(str)) {
+        case PyUnicode_1BYTE_KIND: {
+            Py_UCS1* begin = static_cast<Py_UCS1*>(data) + at;
+            return static_cast<std::size_t>(fill_units(begin, part) - begin);
+        }
+        case PyUnicode_2BYTE_KIND: {
+            Py_UCS2* begin = static_cast<Py_UCS2*>(data) + at;
+            return static_cast<std::size_t>(fill_units(begin, part) - begin);
+        }
+        default: {
+            Py_UCS4* begin = static_cast<Py_UCS4*>(data) + at;
+            return static_cast<std::size_t>(fill_units(begin, part) - begin);
+        }
+    }
+}
+
+// One str of exactly the parts' characters; invalid text raises as decoding would.
+// Held parts are copied last one first and let go at once: the last ones lie at the
+// top of the heap, so their memory can go back to the system while the str fills,
+// and the text and its str are never both held whole.
+template <class Part>
+PyObject* str_from_parts(Part* parts, std::size_t n) {
+    std::vector<std::size_t> starts(n > 1 ? n : 0);
+    std::size_t chars = 0;
+    unsigned char top = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (n > 1) starts[i] = chars;
+        if (!measure_utf8(parts[i], chars, top)) {
+            std::string all;
+            for (std::size_t j = 0; j < n; ++j) all.append(parts[j]);
+            return PyUnicode_DecodeUTF8(all.data(), static_cast<Py_ssize_t>(all.size()), "strict");
+        }
+    }
+    if (chars > static_cast<std::size_t>(PY_SSIZE_T_MAX)) return PyErr_NoMemory();
+    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(chars), max_char_of(top));
+    if (str == nullptr) return nullptr;
+    for (std::size_t i = n; i-- > 0;) {
+        fill(str, n > 1 ? starts[i] : 0, parts[i]);
+        if constexpr (std::is_same_v<Part, std::string>) std::string().swap(parts[i]);
+    }
+    return str;
 }
 
 }  // namespace
@@ -658,10 +709,10 @@ bool StrBuilder::widen(Py_UCS4 max_char) {
     return true;
 }
 
-bool StrBuilder::reserve(std::size_t chars, std::size_t expected) {
+bool StrBuilder::reserve(std::size_t chars) {
     const std::size_t need = length_ + chars;
     if (str_ != nullptr && need <= capacity_) return true;
-    std::size_t cap = std::max({need, 2 * capacity_, expected});
+    std::size_t cap = std::max({need, 2 * capacity_, expected_});
     if (need > static_cast<std::size_t>(PY_SSIZE_T_MAX) || need < length_) {
         PyErr_NoMemory();
         return false;
@@ -692,6 +743,27 @@ bool StrBuilder::to_bytes() {
 }
 
 bool StrBuilder::add(std::string_view part, std::size_t expected) {
+    if (expected != 0) expected_ = expected;
+    if (bytes_mode_) {
+        bytes_.append(part);
+        return true;
+    }
+    if (str_ == nullptr && held_bytes_ + part.size() <= HOLD_BYTES) {
+        held_.emplace_back(part);
+        held_bytes_ += part.size();
+        return true;
+    }
+    // Too long to hold: from here on the text goes straight into the str.
+    std::vector<std::string> held = std::move(held_);
+    held_.clear();
+    held_bytes_ = 0;
+    for (const std::string& h : held) {
+        if (!stream(h)) return false;
+    }
+    return stream(part);
+}
+
+bool StrBuilder::stream(std::string_view part) {
     if (bytes_mode_) {
         bytes_.append(part);
         return true;
@@ -704,27 +776,16 @@ bool StrBuilder::add(std::string_view part, std::size_t expected) {
         return true;
     }
     if (chars == 0) return true;
-    // Lead bytes up to C3 give code points below 0x100, up to EF below 0x10000.
-    const Py_UCS4 max_char = top < 0x80 ? 0x7F : top <= 0xC3 ? 0xFF : top <= 0xEF ? 0xFFFF : 0x10FFFF;
+    const Py_UCS4 max_char = max_char_of(top);
     if (max_char > max_char_ && !widen(max_char)) return false;
-    if (!reserve(chars, expected)) return false;
-    void* data = PyUnicode_DATA(str_);
-    if (max_char_ == 0x7F) {
-        std::memcpy(static_cast<char*>(data) + length_, part.data(), part.size());
-    } else {
-        switch (PyUnicode_KIND(str_)) {
-            case PyUnicode_1BYTE_KIND: fill_units(static_cast<Py_UCS1*>(data) + length_, part); break;
-            case PyUnicode_2BYTE_KIND: fill_units(static_cast<Py_UCS2*>(data) + length_, part); break;
-            default: fill_units(static_cast<Py_UCS4*>(data) + length_, part); break;
-        }
-    }
-    length_ += chars;
+    if (!reserve(chars)) return false;
+    length_ += fill(str_, length_, part);
     return true;
 }
 
 PyObject* StrBuilder::finish() {
     if (bytes_mode_) return PyUnicode_DecodeUTF8(bytes_.data(), static_cast<Py_ssize_t>(bytes_.size()), "strict");
-    if (str_ == nullptr) return PyUnicode_New(0, 0);
+    if (str_ == nullptr) return str_from_parts(held_.data(), held_.size());
     if (length_ != capacity_ && PyUnicode_Resize(&str_, static_cast<Py_ssize_t>(length_)) < 0) return nullptr;
     PyObject* out = str_;
     str_ = nullptr;
@@ -732,9 +793,7 @@ PyObject* StrBuilder::finish() {
 }
 
 PyObject* to_str(std::string_view text) {
-    StrBuilder b;
-    if (!b.add(text)) return nullptr;
-    return b.finish();
+    return str_from_parts(&text, 1);
 }
 
 PyObject* to_str_or_none(const std::optional<std::string>& text) {

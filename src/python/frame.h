@@ -271,11 +271,16 @@ PyObject* guarded(F&& body) noexcept {
 
 // ---------------------------------------------------------------------------
 // Results.
-// UTF-8 text given in consecutive parts, copied straight into a str as it comes, so
-// that a long text need not be held whole beside its str. Text that is not valid
-// UTF-8 makes finish() raise UnicodeDecodeError, as decoding it whole would.
+// UTF-8 text given in consecutive parts. Up to HOLD_BYTES it is held and the str made
+// at its exact size at the end: a str sized from a guess and shrunk afterwards comes
+// from fresh pages on every call, which cost more than copying the text once. Longer
+// text goes straight into a growing str as it comes, so it is never held whole beside
+// its str. Text that is not valid UTF-8 makes finish() raise UnicodeDecodeError, as
+// decoding it whole would.
 class StrBuilder {
 public:
+    static constexpr std::size_t HOLD_BYTES = std::size_t{4} << 20;
+
     StrBuilder() = default;
     StrBuilder(const StrBuilder&) = delete;
     StrBuilder& operator=(const StrBuilder&) = delete;
@@ -288,10 +293,14 @@ public:
     PyObject* finish();
 
 private:
-    bool reserve(std::size_t chars, std::size_t expected);
+    bool stream(std::string_view part);
+    bool reserve(std::size_t chars);
     bool widen(Py_UCS4 max_char);
     bool to_bytes();
 
+    std::vector<std::string> held_;
+    std::size_t held_bytes_ = 0;
+    std::size_t expected_ = 0;
     PyObject* str_ = nullptr;
     std::size_t length_ = 0;    // characters written
     std::size_t capacity_ = 0;  // characters allocated

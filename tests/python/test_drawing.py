@@ -195,16 +195,22 @@ def test_constructor_positional_and_keyword_binding():
     assert str(info.value) == "Drawing.__new__() got multiple values for argument 'score'"
 
 
-def test_svg_text_of_every_width():
-    # Titles that need one, two and four bytes per character in the str, on a chart
-    # long enough to be rendered in several pieces.
+def chart_of_bars(bars):
     lines = ["#BPM01: 120", "#00008: 01"]
-    lines += ["#%03d1%s:%s" % (bar, "3", "13" * 16) for bar in range(1200)]
-    body = "\n".join(lines) + "\n"
+    lines += ["#%03d1%s:%s" % (bar, "3", "13" * 16) for bar in range(bars)]
+    return "\n".join(lines) + "\n"
+
+
+@pytest.mark.parametrize("bars, size", [(150, (1 << 19, 4 << 20)), (1200, (4 << 20, 64 << 20))])
+def test_svg_text_of_every_width(bars, size):
+    # Titles that need one, two and four bytes per character in the str, on charts
+    # rendered in several pieces: one short enough to be held whole before its str is
+    # made, one long enough to be copied into the str as it comes.
+    body = chart_of_bars(bars)
     for title in ("plain", "caf\u00e9", "\u30ab\u30ca \u00e9", "clef \U0001d11e \u00e9"):
         s = q.Score.from_str('#TITLE "%s"\n' % title + body)
         out = q.Drawing(score=s).svg()
-        assert len(out.encode("utf-8")) > 3 << 20
+        assert size[0] < len(out.encode("utf-8")) < size[1]
         assert 'class="title">%s</text>' % title in out
         assert out.endswith("</svg></svg>")
         same_str = out == out.encode("utf-8").decode("utf-8")
@@ -213,7 +219,7 @@ def test_svg_text_of_every_width():
     # A wider character far into the document, after many parts have been copied.
     s = q.Score.from_str(body)
     plain = q.Drawing(score=s).svg()
-    out = q.Drawing(score=s, lyric=q.Lyric.load("900: \U0001d11e\n")).svg()
+    out = q.Drawing(score=s, lyric=q.Lyric.load("%d: \U0001d11e\n" % (bars * 3 // 4))).svg()
     at = out.index("\U0001d11e")
     same_str = out == out.encode("utf-8").decode("utf-8")
     without_word = re.sub('<text [^>]*class="lyric-text">\U0001d11e</text>', "", out)
