@@ -12,7 +12,7 @@ namespace qs {
 
 namespace {
 
-constexpr std::size_t PART_BYTES = 256 * 1024;
+constexpr std::size_t PART_BYTES = 64 * 1024;
 
 std::string percent(const char* prefix, double ratio) {
     std::string s(prefix);
