@@ -216,9 +216,13 @@ PyObject* drawing_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
         if (score) {
             if (!render_svg_to(d.options, value_of<Score>(score), lyric, sink)) return nullptr;
         } else if (d.chart) {
-            // The stored chart stays as built; the copy takes the timing caches.
-            Score copy = *d.chart;
-            if (!render_svg_to(d.options, copy, lyric, sink)) return nullptr;
+            // Drawn in place (this object is held exclusively), not from a copy per
+            // call; the caches the drawing fills go with the call.
+            struct Release {
+                Score& chart;
+                ~Release() { release_time_caches(chart); }
+            } release{*d.chart};
+            if (!render_svg_to(d.options, *d.chart, lyric, sink)) return nullptr;
         } else {
             PyErr_SetString(PyExc_TypeError, SCORE_REQUIRED_MESSAGE);
             return nullptr;

@@ -89,6 +89,10 @@ double float_time(Score& score, const Fraction& bar);
 Event event_at(Score& score, const Fraction& bar);
 Fraction time_delta(Score& score, const Fraction& bar_from, const Fraction& bar_to);
 Fraction bar_at_time(std::span<const Event> events, double time);
+// Gives back the memory of the two look-up caches (the timing table stays): for a
+// long-lived chart that a caller has just drawn, whose caches would otherwise keep
+// an entry for every note.
+void release_time_caches(Score& score);
 
 // The state before the first event: bpm 120, bar length 4, sentence length 4.
 Event initial_timing_state();

@@ -150,6 +150,11 @@ double float_time(Score& score, const Fraction& bar) {
     return t;
 }
 
+void release_time_caches(Score& score) {
+    decltype(score.exact_time_cache)().swap(score.exact_time_cache);
+    decltype(score.float_time_cache)().swap(score.float_time_cache);
+}
+
 Event event_at(Score& score, const Fraction& bar) {
     return entry_for(build_timing_table(score), bar).state;
 }

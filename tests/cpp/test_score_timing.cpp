@@ -102,6 +102,11 @@ TEST(Timing, CachesAreClearedWhenEventsChange) {
     finish_events(s);
     EXPECT_EQ(exact_time(s, F(1)), F(1));
     EXPECT_EQ(float_time(s, F(1)), 1.0);
+    // Released caches fill again with the same answers.
+    release_time_caches(s);
+    EXPECT_TRUE(s.exact_time_cache.empty() && s.float_time_cache.empty());
+    EXPECT_EQ(float_time(s, F(1)), 1.0);
+    EXPECT_EQ(s.float_time_cache.size(), 1u);
 }
 
 TEST(Timing, BarAtTimeWalksTheList) {
