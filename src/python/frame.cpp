@@ -666,9 +666,9 @@ std::size_t fill(PyObject* str, std::size_t at, std::string_view part) {
 }
 
 // One str of exactly the parts' characters; invalid text raises as decoding would.
-// Held parts are copied last one first and let go at once: the last ones lie at the
-// top of the heap, so their memory can go back to the system while the str fills,
-// and the text and its str are never both held whole.
+// Held parts are copied last one first and let go at once: the last ones tend to lie
+// at the top of the heap, where the allocator can give memory back while the str
+// fills.
 template <class Part>
 PyObject* str_from_parts(Part* parts, std::size_t n) {
     std::vector<std::size_t> starts(n > 1 ? n : 0);
