@@ -62,7 +62,7 @@ double ColumnContext::y(const Fraction& p) {
 double ColumnContext::y(const Note& n) {
     if (note_times == nullptr) return y(bar(n));
     double& t = (*note_times)[static_cast<std::size_t>(&n - score.notes.data())];
-    if (std::isnan(t)) t = float_time(score, bar(n));
+    if (std::isnan(t)) t = compute_float_time(score, bar(n));
     return options.time_height * (end_time - t) + options.margin_y;
 }
 

@@ -86,6 +86,9 @@ void finish_events(Score& score);
 const std::vector<TimingEntry>& build_timing_table(Score& score);
 Fraction exact_time(Score& score, const Fraction& bar);
 double float_time(Score& score, const Fraction& bar);
+// float_time's answer without the caches, for callers that keep their own per note:
+// a chart of many notes would fill both caches with an entry per note for nothing.
+double compute_float_time(Score& score, const Fraction& bar);
 Event event_at(Score& score, const Fraction& bar);
 Fraction time_delta(Score& score, const Fraction& bar_from, const Fraction& bar_to);
 Fraction bar_at_time(std::span<const Event> events, double time);

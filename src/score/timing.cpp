@@ -134,11 +134,18 @@ const std::vector<TimingEntry>& build_timing_table(Score& score) {
     return *score.timing_table;
 }
 
+namespace {
+
+Fraction compute_exact_time(Score& score, const Fraction& bar) {
+    const TimingEntry& e = entry_for(build_timing_table(score), bar);
+    return limit_denominator(e.start_time + seconds_per_bar(e.state) * (bar - e.state.bar), TIME_DENOMINATOR_LIMIT);
+}
+
+}  // namespace
+
 Fraction exact_time(Score& score, const Fraction& bar) {
     if (auto it = score.exact_time_cache.find(bar); it != score.exact_time_cache.end()) return it->second;
-    const TimingEntry& e = entry_for(build_timing_table(score), bar);
-    Fraction t = e.start_time + seconds_per_bar(e.state) * (bar - e.state.bar);
-    t = limit_denominator(t, TIME_DENOMINATOR_LIMIT);
+    Fraction t = compute_exact_time(score, bar);
     score.exact_time_cache.emplace(bar, t);
     return t;
 }
@@ -148,6 +155,10 @@ double float_time(Score& score, const Fraction& bar) {
     double t = to_float(limit_denominator(exact_time(score, bar), FLOAT_DENOMINATOR_LIMIT));
     score.float_time_cache.emplace(bar, t);
     return t;
+}
+
+double compute_float_time(Score& score, const Fraction& bar) {
+    return to_float(limit_denominator(compute_exact_time(score, bar), FLOAT_DENOMINATOR_LIMIT));
 }
 
 void release_time_caches(Score& score) {
