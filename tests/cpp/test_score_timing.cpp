@@ -86,6 +86,10 @@ TEST(Timing, FloatTimeAndRounding) {
     Fraction exact = exact_time(s, q);  // 4 * 60 / 7 / 3 = 80/7
     EXPECT_EQ(exact, F(80, 7));
     EXPECT_EQ(float_time(s, q), to_float(limit_denominator(exact, 1000000)));
+    // The same answer without the caches, which it leaves alone.
+    Score fresh = with_events({tempo(F(0), F(7))});
+    EXPECT_EQ(compute_float_time(fresh, q), float_time(s, q));
+    EXPECT_TRUE(fresh.exact_time_cache.empty() && fresh.float_time_cache.empty());
     // Times are rounded to denominators up to 10^9.
     Score odd = with_events({tempo(F(0), F(999999937))});
     Fraction t = exact_time(odd, F(1, 999999929));
