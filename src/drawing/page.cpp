@@ -175,10 +175,14 @@ bool render_svg_to(DrawingOptions& options, Score& score, const Lyric* lyric, co
     // A few hundred bytes per note and some kilobytes per column, generously.
     std::size_t expected = head_bytes + 4096 * columns.size() + 512 * score.active_notes.size();
     expected = expected < (std::size_t{1} << 28) ? expected : std::size_t{1} << 28;
-    auto flush = [&] {
-        const bool go_on = sink(buffer.view(), expected);
+    auto flush = [&](bool more) {
+        const std::size_t part = buffer.size();
+        const bool go_on = sink(buffer, expected);
         expected = 0;
         buffer.clear();
+        // When the sink kept the part, the next one gets room for one of its size, so
+        // that it rarely has to grow (which would leave holes between the kept parts).
+        if (more && buffer.capacity() == 0) buffer.reserve(std::max(2 * PART_BYTES, part + part / 4));
         return go_on;
     };
     put(*out, "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"",
@@ -210,7 +214,7 @@ bool render_svg_to(DrawingOptions& options, Score& score, const Lyric* lyric, co
     ColumnLayers scratch;
     double offset = 0.0;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (out->size() >= PART_BYTES && !flush()) return false;
+        if (out->size() >= PART_BYTES && !flush(true)) return false;
         const double h = heights[i];
         put(*out, "<svg x=\"", Rounded{offset + mx}, "\" y=\"", Rounded{height_max - h + my}, "\" width=\"",
             Rounded{column_w}, "\" height=\"", Rounded{h}, "\">");
@@ -219,14 +223,14 @@ bool render_svg_to(DrawingOptions& options, Score& score, const Lyric* lyric, co
         offset += column_w;
     }
     out->append("</svg>");
-    return flush();
+    return flush(false);
 }
 
 std::string render_svg(DrawingOptions& options, Score& score, const Lyric* lyric) {
     std::string out;
-    render_svg_to(options, score, lyric, [&](std::string_view part, std::size_t expected) {
+    render_svg_to(options, score, lyric, [&](TextBuffer& part, std::size_t expected) {
         if (out.empty()) out.reserve(expected);
-        out.append(part);
+        out.append(part.view());
         return true;
     });
     return out;

@@ -41,6 +41,20 @@ public:
     void reserve(std::size_t n) {
         if (n > static_cast<std::size_t>(cap_ - begin_)) reallocate(n);
     }
+    std::size_t capacity() const { return static_cast<std::size_t>(cap_ - begin_); }
+    // Gives back the room beyond the text (the allocator shrinks a block in place).
+    void shrink_to_fit() {
+        if (end_ == cap_ || begin_ == nullptr) return;
+        const std::size_t used = size();
+        if (used == 0) {
+            *this = TextBuffer();
+            return;
+        }
+        if (char* p = static_cast<char*>(std::realloc(begin_, used))) {
+            begin_ = p;
+            end_ = cap_ = p + used;
+        }
+    }
 
     // Room for n more bytes; write into it, then commit the end of what was written.
     char* grow(std::size_t n) {

@@ -212,7 +212,7 @@ PyObject* drawing_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
         DrawingData& d = data(self);
         const Lyric* lyric = given_lyric ? &*given_lyric : (d.lyric ? &*d.lyric : nullptr);
         StrBuilder svg;
-        auto sink = [&](std::string_view part, std::size_t expected) { return svg.add(part, expected); };
+        auto sink = [&](TextBuffer& part, std::size_t expected) { return svg.add(part, expected); };
         if (score) {
             if (!render_svg_to(d.options, value_of<Score>(score), lyric, sink)) return nullptr;
         } else if (d.chart) {

@@ -669,6 +669,9 @@ std::size_t fill(PyObject* str, std::size_t at, std::string_view part) {
 // Held parts are copied last one first and let go at once: the last ones tend to lie
 // at the top of the heap, where the allocator can give memory back while the str
 // fills.
+std::string_view view_of(std::string_view text) { return text; }
+std::string_view view_of(const TextBuffer& text) { return text.view(); }
+
 template <class Part>
 PyObject* str_from_parts(Part* parts, std::size_t n) {
     std::vector<std::size_t> starts(n > 1 ? n : 0);
@@ -676,9 +679,9 @@ PyObject* str_from_parts(Part* parts, std::size_t n) {
     unsigned char top = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (n > 1) starts[i] = chars;
-        if (!measure_utf8(parts[i], chars, top)) {
+        if (!measure_utf8(view_of(parts[i]), chars, top)) {
             std::string all;
-            for (std::size_t j = 0; j < n; ++j) all.append(parts[j]);
+            for (std::size_t j = 0; j < n; ++j) all.append(view_of(parts[j]));
             return PyUnicode_DecodeUTF8(all.data(), static_cast<Py_ssize_t>(all.size()), "strict");
         }
     }
@@ -686,8 +689,8 @@ PyObject* str_from_parts(Part* parts, std::size_t n) {
     PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(chars), max_char_of(top));
     if (str == nullptr) return nullptr;
     for (std::size_t i = n; i-- > 0;) {
-        fill(str, n > 1 ? starts[i] : 0, parts[i]);
-        if constexpr (std::is_same_v<Part, std::string>) std::string().swap(parts[i]);
+        fill(str, n > 1 ? starts[i] : 0, view_of(parts[i]));
+        if constexpr (std::is_same_v<Part, TextBuffer>) parts[i] = TextBuffer();
     }
     return str;
 }
@@ -742,25 +745,22 @@ bool StrBuilder::to_bytes() {
     return true;
 }
 
-bool StrBuilder::add(std::string_view part, std::size_t expected) {
+bool StrBuilder::add(TextBuffer& part, std::size_t expected) {
     if (expected != 0) expected_ = expected;
-    if (bytes_mode_) {
-        bytes_.append(part);
-        return true;
-    }
-    if (str_ == nullptr && held_bytes_ + part.size() <= HOLD_BYTES) {
-        held_.emplace_back(part);
+    if (str_ == nullptr && !bytes_mode_ && held_bytes_ + part.size() <= HOLD_BYTES) {
         held_bytes_ += part.size();
+        held_.push_back(std::move(part));
+        held_.back().shrink_to_fit();
         return true;
     }
     // Too long to hold: from here on the text goes straight into the str.
-    std::vector<std::string> held = std::move(held_);
+    std::vector<TextBuffer> held = std::move(held_);
     held_.clear();
     held_bytes_ = 0;
-    for (const std::string& h : held) {
-        if (!stream(h)) return false;
+    for (const TextBuffer& h : held) {
+        if (!stream(h.view())) return false;
     }
-    return stream(part);
+    return stream(part.view());
 }
 
 bool StrBuilder::stream(std::string_view part) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/check.h"
+#include "drawing/text_forms.h"
 #include "fraction/fraction.h"
 
 namespace qs::py {
@@ -271,12 +272,12 @@ PyObject* guarded(F&& body) noexcept {
 
 // ---------------------------------------------------------------------------
 // Results.
-// UTF-8 text given in consecutive parts. Up to HOLD_BYTES it is held and the str made
-// at its exact size at the end: a str sized from a guess and shrunk afterwards comes
-// from fresh pages on every call, which cost more than copying the text once. Longer
-// text goes straight into a growing str as it comes, so it is never held whole beside
-// its str. Text that is not valid UTF-8 makes finish() raise UnicodeDecodeError, as
-// decoding it whole would.
+// UTF-8 text given in consecutive parts. Up to HOLD_BYTES the parts are kept (their
+// buffers taken over, not copied) and the str made at its exact size at the end: a
+// str sized from a guess and shrunk afterwards comes from fresh pages on every call.
+// Longer text goes straight into a growing str as it comes, so it is never held whole
+// beside its str. Text that is not valid UTF-8 makes finish() raise
+// UnicodeDecodeError, as decoding it whole would.
 class StrBuilder {
 public:
     static constexpr std::size_t HOLD_BYTES = std::size_t{4} << 20;
@@ -287,8 +288,9 @@ public:
     ~StrBuilder() { Py_XDECREF(str_); }
 
     // `expected` is a rough size in bytes of the whole text, for the first allocation.
-    // False with a Python error set when memory runs out.
-    bool add(std::string_view part, std::size_t expected = 0);
+    // May take the part's storage, leaving the buffer empty. False with a Python error
+    // set when memory runs out.
+    bool add(TextBuffer& part, std::size_t expected = 0);
     // The str (new reference), or nullptr with an error set.
     PyObject* finish();
 
@@ -298,7 +300,7 @@ private:
     bool widen(Py_UCS4 max_char);
     bool to_bytes();
 
-    std::vector<std::string> held_;
+    std::vector<TextBuffer> held_;
     std::size_t held_bytes_ = 0;
     std::size_t expected_ = 0;
     PyObject* str_ = nullptr;

@@ -61,7 +61,7 @@ PyObject* one_call(const char* func, const char* first, Output output, PyObject*
         }
         StrBuilder svg;
         if (!render_svg_to(options, score, lyric ? &*lyric : nullptr,
-                           [&](std::string_view part, std::size_t expected) { return svg.add(part, expected); })) {
+                           [&](TextBuffer& part, std::size_t expected) { return svg.add(part, expected); })) {
             return nullptr;
         }
         return svg.finish();
