@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "drawing/page.h"
 #include "drawing/render.h"
@@ -247,6 +249,29 @@ TEST(Page, RenderingIsRepeatable) {
     const std::string b = render_svg(o, s, &lyric);
     EXPECT_EQ(a, b);
     EXPECT_NE(a.find(">la</text>"), std::string::npos);
+}
+
+// A sink may keep a part (taking its storage) or only read it; the renderer goes on
+// with a fresh buffer or the cleared one, and the parts make up the same document.
+TEST(Page, SinkMayKeepOrLendEachPart) {
+    std::vector<Note> notes;
+    for (int bar = 0; bar < 400; ++bar) notes.push_back(tap(F(bar), 2 + bar % 8, 2));
+    Score s = chart(std::move(notes));
+    DrawingOptions o = build_options({});
+    const std::string whole = render_svg(o, s, nullptr);
+    std::vector<std::pair<std::size_t, TextBuffer>> kept;  // with where each began
+    std::string joined;
+    std::size_t parts = 0;
+    ASSERT_TRUE(render_svg_to(o, s, nullptr, [&](TextBuffer& part, std::size_t) {
+        const std::size_t at = joined.size();
+        joined.append(part.view());
+        if (parts++ % 2 == 0) kept.emplace_back(at, std::move(part));
+        return true;
+    }));
+    EXPECT_GT(parts, 3u);
+    EXPECT_EQ(joined, whole);
+    // The kept parts are untouched by what the renderer wrote after them.
+    for (const auto& [at, part] : kept) EXPECT_EQ(whole.compare(at, part.size(), part.view()), 0);
 }
 
 TEST(SharedCharts, EveryChartRendersAsOneDocument) {

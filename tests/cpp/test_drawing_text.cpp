@@ -173,6 +173,21 @@ TEST(TextBuffer, AppendingAnEmptyBufferIsANoOp) {
     EXPECT_EQ(out.view(), "ab");
 }
 
+TEST(TextBuffer, ShrinkToFitKeepsTheText) {
+    TextBuffer b;
+    b.reserve(1000);
+    b.append("abc", 3);
+    b.shrink_to_fit();
+    EXPECT_EQ(b.view(), "abc");
+    EXPECT_EQ(b.capacity(), 3u);
+    b.append("d", 1);  // grows again from the fitted size
+    EXPECT_EQ(b.view(), "abcd");
+    TextBuffer empty;
+    empty.reserve(64);
+    empty.shrink_to_fit();
+    EXPECT_EQ(empty.capacity(), 0u);
+}
+
 TEST(Options, Defaults) {
     DrawingOptions o = build_options({});
     EXPECT_EQ(o.note_host, "https://static.quorvel.example/live/note/custom01");
